@@ -1,0 +1,63 @@
+#include "app/WallpaperApp.h"
+
+#include "app/SettingsStore.h"
+#include "app/TrayWindow.h"
+#include "platform/DisplayProbe.h"
+#include "platform/PlatformServices.h"
+#include "platform/Profile.h"
+#include "platform/ScreenInfo.h"
+#include "platform/ScreenWatcher.h"
+#include "platform/ShutdownSignals.h"
+#include "platform/SingleInstanceLock.h"
+#include "resources/AppTexts.h"
+#include "worker/SlideShowState.h"
+#include "worker/TipChannel.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include <cstdio>
+
+// Resources compiled into a static library are registered by hand (at global scope, where
+// the macro declares its initialiser).
+static void initResources() { Q_INIT_RESOURCE(tessaron); }
+
+int WallpaperApp::main(int argc, char** argv) {
+    QString reason;
+    if (!DisplayProbe::canOpenDisplay(&reason)) {
+        std::fprintf(stderr, "%s (%s)\n", AppTexts::kNoDisplay, qPrintable(reason));
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    initResources();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
+
+    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
+
+    // Before any setting, list file or wallpaper is touched: a second copy leaves silently.
+    SingleInstanceLock lock(platform.paths.runtimeDir, platform.paths.appName);
+    if (!lock.tryLock())
+        return 0;
+
+    ScreenInfo screenInfo;
+    ScreenWatcher screenWatcher(screenInfo);
+    SlideShowState state;
+    TipChannel tips;
+    SettingsStore settingsStore(*platform.profile, platform.paths.defaultStartPath);
+
+    TrayWindow::Context context{
+        .state = state, .settingsStore = settingsStore, .paths = platform.paths, .tips = tips};
+    TrayWindow window(std::move(context));
+
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,
+                     &TrayWindow::endSession);
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.endSession(); });
+    QObject::connect(&window, &TrayWindow::ended, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    return QApplication::exec();
+}

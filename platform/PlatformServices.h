@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+
+#include <memory>
+
+class Profile;
+
+// The platform's implementations of every adapter, chosen here and nowhere else.
+struct PlatformServices {
+    AppPaths paths;
+    std::unique_ptr<Profile> profile;
+
+    PlatformServices();
+    PlatformServices(PlatformServices&&) noexcept;
+    ~PlatformServices();
+
+    // For the running program, whose file is at `programPath`.
+    static PlatformServices create(const QString& programPath);
+};

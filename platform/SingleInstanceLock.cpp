@@ -1,0 +1,33 @@
+#include "platform/SingleInstanceLock.h"
+
+#include "platform/AppPaths.h"
+
+namespace {
+QString sessionKey() {
+    QByteArray display = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qgetenv("DISPLAY");
+    QString key = QString::fromLocal8Bit(display);
+    for (QChar& c : key)
+        if (!c.isLetterOrNumber())
+            c = QLatin1Char('_');
+    return key.isEmpty() ? QStringLiteral("console") : key;
+}
+} // namespace
+
+SingleInstanceLock::SingleInstanceLock(const QString& runtimeDir, const QString& appName)
+    : m_path(runtimeDir + QLatin1Char('/') + appName + QLatin1Char('-') + sessionKey() +
+             QStringLiteral(".lock")) {}
+
+SingleInstanceLock::~SingleInstanceLock() = default;
+
+bool SingleInstanceLock::tryLock() {
+    if (m_lock && m_lock->isLocked())
+        return true;
+    if (!ensurePrivateDir(m_path.left(m_path.lastIndexOf(QLatin1Char('/')))))
+        return false;
+    m_lock = std::make_unique<QLockFile>(m_path);
+    // Only a dead holder makes a lock stale, however long the first copy has run.
+    m_lock->setStaleLockTime(0);
+    return m_lock->tryLock(0);
+}

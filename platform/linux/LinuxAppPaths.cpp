@@ -1,0 +1,77 @@
+#include "platform/AppPaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The list files lie beside the program file, named after it without its extension; an
+// installed program's folder is not the user's, so then they move to the data folder.
+QString listStem(const QFileInfo& program, const QString& dataDir) {
+    const QString name = program.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stemName = dot > 0 ? name.left(dot) : name;
+    const QString folder = program.absolutePath();
+    if (QFileInfo(folder).isWritable())
+        return folder + QLatin1Char('/') + stemName;
+    return dataDir + QLatin1Char('/') + stemName;
+}
+
+QString envDir(const char* name, const QString& fallback) {
+    const QByteArray value = qgetenv(name);
+    if (!value.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(value)))
+        return QString::fromLocal8Bit(value);
+    return fallback;
+}
+
+} // namespace
+
+AppPaths AppPaths::detect(const QString& programPath) {
+    AppPaths paths;
+    const QFileInfo program(programPath);
+    paths.programPath = program.absoluteFilePath();
+    paths.appName = program.completeBaseName();
+
+    const QString home = QDir::homePath();
+    const QString dataHome = envDir("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+    const QString configHome = envDir("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+    paths.dataDir = dataHome + QStringLiteral("/Halvik/") + paths.appName;
+    paths.wallpaperDir = paths.dataDir + QStringLiteral("/Wallpaper");
+    paths.autostartDir = configHome + QStringLiteral("/autostart");
+
+    const QString stem = listStem(program, paths.dataDir);
+    paths.fileListPath = stem + QStringLiteral(".txt");
+    paths.urlListPath = stem + QStringLiteral("_Url.txt");
+
+    const QString runtime = envDir("XDG_RUNTIME_DIR", QString());
+    if (!runtime.isEmpty())
+        paths.runtimeDir = runtime + QLatin1Char('/') + paths.appName;
+    else
+        paths.runtimeDir = QDir::tempPath() + QLatin1Char('/') + paths.appName + QLatin1Char('-') +
+                           QString::number(getuid());
+
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    paths.defaultStartPath =
+        !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : home;
+    return paths;
+}
+
+bool ensurePrivateDir(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info {};
+    if (lstat(native.constData(), &info) != 0)
+        return false;
+    // Someone else's folder, or a link planted in a shared temporary folder, is never used.
+    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid())
+        return false;
+    if ((info.st_mode & 0077) != 0 && chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+}

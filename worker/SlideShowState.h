@@ -1,0 +1,74 @@
+#pragma once
+
+#include "worker/ListEntry.h"
+#include "worker/WallpaperSettings.h"
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+using EntryList = std::vector<ListEntry>;
+
+// The state that the user-interface thread and the slide-show worker share: the settings
+// record, the two lists and the three positions inside the record. Every access holds one
+// mutex, so no thread ever sees a string or a list half replaced, and a position is read and
+// advanced together with the list it indexes. Nothing slow is done under the lock: callers copy
+// what they need and work on the copy.
+class SlideShowState {
+public:
+    struct Data {
+        WallpaperSettings settings;
+        EntryList fileList;
+        EntryList urlList;
+        bool listsLoaded = false;
+    };
+
+    explicit SlideShowState(const WallpaperSettings& settings = {});
+
+    // Runs f(const Data&) under the lock and returns its result.
+    template <class F> auto read(F&& f) const {
+        std::lock_guard lock(m_mutex);
+        return f(static_cast<const Data&>(m_data));
+    }
+
+    // Runs f(Data&) under the lock, then tells the change listener (outside the lock).
+    template <class F> auto modify(F&& f) {
+        struct Notify {
+            SlideShowState* state;
+            ~Notify() { state->notifyChanged(); }
+        } notify{this};
+        std::lock_guard lock(m_mutex);
+        ++m_revision;
+        return f(m_data);
+    }
+
+    WallpaperSettings settings() const;
+    void setSettings(const WallpaperSettings& settings);
+    EntryList fileList() const;
+    EntryList urlList() const;
+    // Replaces both lists at once and marks them loaded.
+    void setLists(EntryList fileList, EntryList urlList);
+    bool listsLoaded() const;
+
+    // The positions wrapped against their lists: set to 0 when not below the count.
+    std::int32_t wrapFileListPos();
+    std::int32_t wrapUrlListPos();
+
+    // Counts every modification; a waiter compares it to see whether anything changed.
+    std::uint64_t revision() const;
+    // Called after every modification, on the modifying thread, without the lock held.
+    void setChangeListener(std::function<void()> listener);
+
+private:
+    void notifyChanged();
+
+    mutable std::mutex m_mutex;
+    Data m_data;
+    std::uint64_t m_revision = 0;
+    std::mutex m_listenerMutex;
+    std::function<void()> m_listener;
+};
+
+// Wraps a position against a list: 0 when the position is not below the count.
+std::int32_t wrapPosition(std::int32_t& position, std::size_t count);

@@ -1,0 +1,74 @@
+#include "worker/WallpaperSettings.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace SettingsTable {
+namespace {
+
+using W = WallpaperSettings;
+
+const std::array<SettingSpec, 16> kTable{{
+    {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}},
+    {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}},
+    {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}},
+    {"UseFileList", &W::UseFileList, std::int64_t{0}},
+    {"RunSlideShowCtrl", &W::RunSlideShowCtrl, std::int64_t{0}},
+    {"Seconds", &W::Seconds, std::int64_t{0}},
+    {"Layout", &W::Layout, std::int64_t{0}},
+    {"StartPath", &W::StartPath, static_cast<const char*>(nullptr)},
+    {"IncludeSubflders", &W::IncludeSubflders, std::int64_t{1}},
+    {"AutoRun", &W::AutoRun, std::int64_t{1}},
+    {"Minute", &W::Minute, std::int64_t{10}},
+    {"Hour", &W::Hour, std::int64_t{0}},
+    {"FtpServer", &W::FtpServer, kDefaultFtpServer},
+    {"FtpLogin", &W::FtpLogin, "anonymous"},
+    {"FtpPassword", &W::FtpPassword, "wexolvra"},
+    {"FtpFolder", &W::FtpFolder, ""},
+}};
+
+constexpr std::array<const char*, 16> kLoadOrder{
+    "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
+    "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
+    "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
+    "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos"};
+
+constexpr std::array<const char*, 16> kSaveOrder{
+    "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
+    "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
+    "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
+    "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder"};
+
+} // namespace
+
+std::span<const SettingSpec> all() { return kTable; }
+
+const SettingSpec& find(const char* key) {
+    for (const SettingSpec& spec : kTable)
+        if (std::strcmp(spec.key, key) == 0)
+            return spec;
+    throw std::logic_error(std::string("unknown setting ") + key);
+}
+
+std::span<const char* const> loadOrder() { return kLoadOrder; }
+std::span<const char* const> saveOrder() { return kSaveOrder; }
+
+} // namespace SettingsTable
+
+WallpaperSettings WallpaperSettings::defaults(const QString& defaultStartPath) {
+    WallpaperSettings settings;
+    for (const SettingSpec& spec : SettingsTable::all()) {
+        std::visit(
+            [&](auto member) {
+                using Value = std::remove_reference_t<decltype(settings.*member)>;
+                if constexpr (std::is_same_v<Value, QString>) {
+                    const char* text = std::get<const char*>(spec.defaultValue);
+                    settings.*member = text ? QString::fromUtf8(text) : defaultStartPath;
+                } else {
+                    settings.*member = static_cast<Value>(std::get<std::int64_t>(spec.defaultValue));
+                }
+            },
+            spec.field);
+    }
+    return settings;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <variant>
+
+enum class SourceMode : std::int32_t { ScanFolder = 0, FileList = 1, FtpList = 2 };
+enum class ImageLayout : std::int32_t {
+    Centered = 0,
+    Tile = 1,
+    FitOnDesktop = 2,
+    CentredInWorkArea = 3
+};
+
+// Every persisted choice of the user, one field per key of the profile section "Settings".
+// Defaults live only in the settings table below; use defaults() for a first-start record.
+// Values are kept as loaded, even outside their valid ranges; users of a field decide what an
+// odd value means (an unknown mode shows nothing, an unknown layout converts as Centered).
+struct WallpaperSettings {
+    std::int32_t CurURLListPos{};
+    std::int32_t CurFileListPos{};
+    std::int32_t CurScanFolderPos{};
+    std::int32_t UseFileList{};
+    std::int32_t RunSlideShowCtrl{};
+    std::uint32_t Seconds{};
+    std::int32_t Layout{};
+    QString StartPath;
+    std::int32_t IncludeSubflders{};
+    std::int32_t AutoRun{};
+    std::uint32_t Minute{};
+    std::uint32_t Hour{};
+    QString FtpServer;
+    QString FtpLogin;
+    QString FtpPassword;
+    QString FtpFolder;
+
+    // The record a first start uses; StartPath's default depends on the platform.
+    static WallpaperSettings defaults(const QString& defaultStartPath);
+
+    // The change interval in seconds, computed modulo 2^32 as the timer counts it.
+    std::uint32_t intervalSeconds() const { return Hour * 3600u + Minute * 60u + Seconds; }
+
+    bool operator==(const WallpaperSettings&) const = default;
+};
+
+// One row of the settings table: the profile key, its type, its default and the field.
+struct SettingSpec {
+    using Field = std::variant<std::int32_t WallpaperSettings::*, std::uint32_t WallpaperSettings::*,
+                               QString WallpaperSettings::*>;
+    using Default = std::variant<std::int64_t, const char*>;
+
+    const char* key;
+    Field field;
+    Default defaultValue; // a null text stands for the platform's default start folder
+};
+
+namespace SettingsTable {
+
+inline constexpr const char* kSection = "Settings";
+inline constexpr const char* kDefaultFtpServer = "ftp.tessaron.invalid";
+
+// All sixteen settings in the record's order, each declared once.
+std::span<const SettingSpec> all();
+const SettingSpec& find(const char* key);
+
+// The orders in which the profile is read and written back.
+std::span<const char* const> loadOrder();
+std::span<const char* const> saveOrder();
+
+} // namespace SettingsTable
