@@ -77,7 +77,8 @@ EntryList ListFile::load(const QString& path) {
     if (count <= 0)
         return {};
     const qint64 wanted = static_cast<qint64>(count) * static_cast<qint64>(ListEntry::kSize);
-    return decode(head + file.read(wanted));
+    const qint64 present = std::max<qint64>(0, file.size() - 4);
+    return decode(head + file.read(std::min(wanted, present)));
 }
 
 bool ListFile::save(const QString& path, const EntryList& entries, const CommitGate& gate) {

@@ -59,7 +59,8 @@ TrayWindow::TrayWindow(Context context, QWidget* parent)
     connect(&m_timer, &QTimer::timeout, this, &TrayWindow::tick);
     m_timer.start();
     m_context.tips.open([this](const QString& text) {
-        QMetaObject::invokeMethod(this, [this, text] { applyTip(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text] { applyTip(text); }, Qt::QueuedConnection);
     });
 
     // The lists are loaded before the worker starts, so its first change reads loaded lists.
@@ -212,8 +213,10 @@ void TrayWindow::apply(const WallpaperSettings& values) {
     if (m_context.updateAutorun)
         m_context.updateAutorun(applied.AutoRun != 0);
 
-    const auto [settings, fileList, urlList] = m_context.state.read(
-        [](const SlideShowState::Data& d) { return std::tuple(d.settings, d.fileList, d.urlList); });
+    const auto [settings, fileList, urlList] =
+        m_context.state.read([](const SlideShowState::Data& d) {
+            return std::tuple(d.settings, d.fileList, d.urlList);
+        });
     m_context.settingsStore.saveAll(settings);
     ListFile::save(m_context.paths.fileListPath, fileList);
     ListFile::save(m_context.paths.urlListPath, urlList);
@@ -258,7 +261,7 @@ void TrayWindow::onDestroy(bool askRestore) {
     m_timer.stop();
     if (askRestore) {
         const bool yes = m_context.askRestoreOldWallpaper ? m_context.askRestoreOldWallpaper()
-                                                           : defaultAskRestore();
+                                                          : defaultAskRestore();
         if (yes && m_context.restoreOldWallpaper)
             m_context.restoreOldWallpaper();
     }
@@ -268,8 +271,8 @@ void TrayWindow::onDestroy(bool askRestore) {
 }
 
 bool TrayWindow::defaultAskRestore() const {
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(AppTexts::kRestoreQuestionCaption),
-                    QString::fromLatin1(AppTexts::kRestoreQuestion),
-                    QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(
+        QMessageBox::Information, QString::fromLatin1(AppTexts::kRestoreQuestionCaption),
+        QString::fromLatin1(AppTexts::kRestoreQuestion), QMessageBox::Yes | QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -20,7 +20,9 @@
 
 // Resources compiled into a static library are registered by hand (at global scope, where
 // the macro declares its initialiser).
-static void initResources() { Q_INIT_RESOURCE(tessaron); }
+static void initResources() {
+    Q_INIT_RESOURCE(tessaron);
+}
 
 int WallpaperApp::main(int argc, char** argv) {
     QString reason;

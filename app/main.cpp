@@ -1,3 +1,5 @@
 #include "app/WallpaperApp.h"
 
-int main(int argc, char** argv) { return WallpaperApp::main(argc, argv); }
+int main(int argc, char** argv) {
+    return WallpaperApp::main(argc, argv);
+}

@@ -5,14 +5,14 @@
 // Where the program keeps its files. Computed once at start from the program file's path and
 // the user's environment; the platform decides the folders.
 struct AppPaths {
-    QString programPath;   // absolute path of the running program file
-    QString appName;       // the program file's base name: names the profile and folders
-    QString fileListPath;  // binary list of picture files
-    QString urlListPath;   // binary list of ftp:// addresses
-    QString dataDir;       // per-user data folder of the program
-    QString wallpaperDir;  // holds only the bitmap of the current wallpaper
-    QString runtimeDir;    // private per-user folder for locks and downloads (mode 0700)
-    QString autostartDir;  // the per-user autostart folder
+    QString programPath;      // absolute path of the running program file
+    QString appName;          // the program file's base name: names the profile and folders
+    QString fileListPath;     // binary list of picture files
+    QString urlListPath;      // binary list of ftp:// addresses
+    QString dataDir;          // per-user data folder of the program
+    QString wallpaperDir;     // holds only the bitmap of the current wallpaper
+    QString runtimeDir;       // private per-user folder for locks and downloads (mode 0700)
+    QString autostartDir;     // the per-user autostart folder
     QString defaultStartPath; // the folder a first start scans
 
     static AppPaths detect(const QString& programPath);

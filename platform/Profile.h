@@ -12,7 +12,8 @@ public:
     virtual ~Profile() = default;
 
     // The stored value, or nothing when the key is absent or not an integer.
-    virtual std::optional<std::int64_t> readInt(const QString& section, const QString& key) const = 0;
+    virtual std::optional<std::int64_t> readInt(const QString& section,
+                                                const QString& key) const = 0;
     virtual std::optional<QString> readString(const QString& section, const QString& key) const = 0;
     virtual void writeInt(const QString& section, const QString& key, std::int64_t value) = 0;
     virtual void writeString(const QString& section, const QString& key, const QString& value) = 0;

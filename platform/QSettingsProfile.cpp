@@ -8,8 +8,8 @@ QString fullKey(const QString& section, const QString& key) {
 
 QSettingsProfile::QSettingsProfile(QSettings::Format format, const QString& organisation,
                                    const QString& application)
-    : m_settings(std::make_unique<QSettings>(format, QSettings::UserScope, organisation,
-                                             application)) {}
+    : m_settings(
+          std::make_unique<QSettings>(format, QSettings::UserScope, organisation, application)) {}
 
 QSettingsProfile::QSettingsProfile(const QString& iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
@@ -50,6 +50,10 @@ void QSettingsProfile::remove(const QString& section, const QString& key) {
     m_settings->remove(fullKey(section, key));
 }
 
-void QSettingsProfile::flush() { m_settings->sync(); }
+void QSettingsProfile::flush() {
+    m_settings->sync();
+}
 
-QString QSettingsProfile::fileName() const { return m_settings->fileName(); }
+QString QSettingsProfile::fileName() const {
+    return m_settings->fileName();
+}

@@ -20,4 +20,6 @@ ListEntry ListEntry::fromBlock(const char* block) {
     return entry;
 }
 
-QString ListEntry::text() const { return QString::fromUtf8(m_bytes.data()); }
+QString ListEntry::text() const {
+    return QString::fromUtf8(m_bytes.data());
+}

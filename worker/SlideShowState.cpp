@@ -1,6 +1,8 @@
 #include "worker/SlideShowState.h"
 
-SlideShowState::SlideShowState(const WallpaperSettings& settings) { m_data.settings = settings; }
+SlideShowState::SlideShowState(const WallpaperSettings& settings) {
+    m_data.settings = settings;
+}
 
 WallpaperSettings SlideShowState::settings() const {
     return read([](const Data& d) { return d.settings; });
@@ -31,7 +33,8 @@ bool SlideShowState::listsLoaded() const {
 }
 
 std::int32_t SlideShowState::wrapFileListPos() {
-    return modify([](Data& d) { return wrapPosition(d.settings.CurFileListPos, d.fileList.size()); });
+    return modify(
+        [](Data& d) { return wrapPosition(d.settings.CurFileListPos, d.fileList.size()); });
 }
 
 std::int32_t SlideShowState::wrapUrlListPos() {

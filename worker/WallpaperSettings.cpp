@@ -41,7 +41,9 @@ constexpr std::array<const char*, 16> kSaveOrder{
 
 } // namespace
 
-std::span<const SettingSpec> all() { return kTable; }
+std::span<const SettingSpec> all() {
+    return kTable;
+}
 
 const SettingSpec& find(const char* key) {
     for (const SettingSpec& spec : kTable)
@@ -50,8 +52,12 @@ const SettingSpec& find(const char* key) {
     throw std::logic_error(std::string("unknown setting ") + key);
 }
 
-std::span<const char* const> loadOrder() { return kLoadOrder; }
-std::span<const char* const> saveOrder() { return kSaveOrder; }
+std::span<const char* const> loadOrder() {
+    return kLoadOrder;
+}
+std::span<const char* const> saveOrder() {
+    return kSaveOrder;
+}
 
 } // namespace SettingsTable
 
@@ -65,7 +71,8 @@ WallpaperSettings WallpaperSettings::defaults(const QString& defaultStartPath) {
                     const char* text = std::get<const char*>(spec.defaultValue);
                     settings.*member = text ? QString::fromUtf8(text) : defaultStartPath;
                 } else {
-                    settings.*member = static_cast<Value>(std::get<std::int64_t>(spec.defaultValue));
+                    settings.*member =
+                        static_cast<Value>(std::get<std::int64_t>(spec.defaultValue));
                 }
             },
             spec.field);

@@ -47,8 +47,8 @@ struct WallpaperSettings {
 
 // One row of the settings table: the profile key, its type, its default and the field.
 struct SettingSpec {
-    using Field = std::variant<std::int32_t WallpaperSettings::*, std::uint32_t WallpaperSettings::*,
-                               QString WallpaperSettings::*>;
+    using Field = std::variant<std::int32_t WallpaperSettings::*,
+                               std::uint32_t WallpaperSettings::*, QString WallpaperSettings::*>;
     using Default = std::variant<std::int64_t, const char*>;
 
     const char* key;

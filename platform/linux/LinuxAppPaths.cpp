@@ -55,8 +55,7 @@ AppPaths AppPaths::detect(const QString& programPath) {
                            QString::number(getuid());
 
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    paths.defaultStartPath =
-        !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : home;
+    paths.defaultStartPath = !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : home;
     return paths;
 }
 

@@ -14,8 +14,7 @@ bool waylandReachable() {
     if (display.startsWith('/'))
         return QFileInfo::exists(QString::fromLocal8Bit(display));
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() &&
-           QFileInfo::exists(QString::fromLocal8Bit(runtime + '/' + display));
+    return !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + '/' + display));
 }
 
 bool x11Reachable() {
@@ -38,7 +37,8 @@ bool DisplayProbe::canOpenDisplay(QString* reason) {
     if (waylandReachable() || x11Reachable())
         return true;
     if (reason) {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             *reason = QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
         else
             *reason = QStringLiteral("the display named by DISPLAY cannot be opened");

@@ -11,7 +11,8 @@ TempHome::TempHome() {
         {"XDG_RUNTIME_DIR", "/run"},
     };
     for (const auto& [name, relative] : folders) {
-        m_saved[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        m_saved[name] =
+            qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
         const QString folder = root + QString::fromLatin1(relative);
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

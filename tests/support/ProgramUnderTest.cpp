@@ -1,0 +1,46 @@
+#include "tests/support/ProgramUnderTest.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+ProgramUnderTest::ProgramUnderTest()
+    : m_program(m_dir.filePath(QStringLiteral("tessaron"))),
+      m_environment(QProcessEnvironment::systemEnvironment()) {
+    QFile::copy(QStringLiteral(TESSARON_BINARY), m_program);
+    const QString root = m_dir.path();
+    for (const auto& [name, relative] :
+         {std::pair{"HOME", ""}, std::pair{"XDG_CONFIG_HOME", "/.config"},
+          std::pair{"XDG_DATA_HOME", "/.local/share"}, std::pair{"XDG_RUNTIME_DIR", "/run"}}) {
+        const QString folder = root + QString::fromLatin1(relative);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_environment.insert(QString::fromLatin1(name), folder);
+    }
+}
+
+QString ProgramUnderTest::profilePath() const {
+    return m_dir.filePath(QStringLiteral(".config/Halvik/tessaron.ini"));
+}
+
+std::unique_ptr<QProcess> ProgramUnderTest::start(const QStringList& arguments) const {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(m_environment);
+    process->setWorkingDirectory(m_dir.path());
+    process->start(m_program, arguments);
+    process->waitForStarted();
+    return process;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int boundMs) {
+    QDeadlineTimer deadline(boundMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}

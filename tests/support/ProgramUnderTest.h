@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+// The real tessaron program, copied into a fresh folder that is also its home: its list files
+// (kept beside the program file), profile, data and runtime folders all live there.
+class ProgramUnderTest {
+public:
+    ProgramUnderTest();
+
+    QString dir() const { return m_dir.path(); }
+    QString programPath() const { return m_program; }
+    QString fileListPath() const { return m_dir.filePath(QStringLiteral("tessaron.txt")); }
+    QString urlListPath() const { return m_dir.filePath(QStringLiteral("tessaron_Url.txt")); }
+    QString profilePath() const;
+    QProcessEnvironment& environment() { return m_environment; }
+
+    // Starts a copy of the program with the environment above.
+    std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_program;
+    QProcessEnvironment m_environment;
+};
+
+// Polls `condition` (running the event loop) until it holds or `bound` passes.
+bool waitUntil(const std::function<bool()>& condition, int boundMs = 20000);
