@@ -1,0 +1,35 @@
+// Any bytes as the profile file: loading gives a record without crashing, and saving that
+// record and loading it again gives the same record.
+#include "app/SettingsStore.h"
+#include "platform/QSettingsProfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    }
+    WallpaperSettings loaded;
+    {
+        QSettingsProfile profile(path);
+        loaded = SettingsStore(profile, QStringLiteral("/home/user/Pictures")).load();
+        (void)loaded.intervalSeconds();
+    }
+    const QString again = dir.filePath(QStringLiteral("again.ini"));
+    QFile::remove(again);
+    {
+        QSettingsProfile profile(again);
+        SettingsStore(profile, QString()).saveAll(loaded);
+    }
+    QSettingsProfile profile(again);
+    if (SettingsStore(profile, QString()).load() != loaded)
+        std::abort();
+    return 0;
+}
