@@ -52,6 +52,8 @@ TrayWindow::TrayWindow(Context context, QWidget* parent)
     setWindowIcon(programIcon());
     resize(AppTexts::kHiddenWindowWidth, AppTexts::kHiddenWindowHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The window exists on the desktop, hidden, as the program's "Hide" window.
+    winId();
 
     m_tip = QString::fromLatin1(AppTexts::kAppName);
     createTrayIcon();
