@@ -38,7 +38,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     const QByteArray listBefore = readAll(m_program.fileListPath());
 
     auto second = m_program.start();
-    ASSERT_TRUE(second->waitForFinished(20000));
+    ASSERT_TRUE(waitForExit(*second));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardError().isEmpty());
@@ -48,7 +48,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
 
     // A termination request saves everything as Exit does and ends normally.
     ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
-    ASSERT_TRUE(first->waitForFinished(20000));
+    ASSERT_TRUE(waitForExit(*first));
     EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first->exitCode(), 0);
     QSettings profile(m_program.profilePath(), QSettings::IniFormat);
@@ -67,7 +67,7 @@ TEST_F(ProgramLifecycleTest, WithoutADisplayItExitsWithOneClearLine) {
         else
             env.insert(QStringLiteral("DISPLAY"), display);
         auto process = m_program.start();
-        ASSERT_TRUE(process->waitForFinished(20000));
+        ASSERT_TRUE(waitForExit(*process));
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process->exitCode(), 1);
         const QByteArray error = process->readAllStandardError();

@@ -44,3 +44,7 @@ bool waitUntil(const std::function<bool()>& condition, int boundMs) {
     }
     return true;
 }
+
+bool waitForExit(QProcess& process, int boundMs) {
+    return process.state() == QProcess::NotRunning || process.waitForFinished(boundMs);
+}
