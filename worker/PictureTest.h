@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+// What the picture test found: the file to open and the upper-case path that derived names
+// (the bitmap's) are made from.
+struct PictureMatch {
+    // The path as found, or for a shortcut the target's path as resolved: files are opened by
+    // this path because file names are case-sensitive.
+    QString path;
+    QString upperPath;
+    bool viaShortcut = false;
+};
+
+// Decides whether a path names a picture by looking for a picture type anywhere in an
+// upper-case copy of it ("a.jpg.files/notes.txt" is one); a path containing ".lnk" is first
+// resolved as a shortcut and counts as a picture when its target does.
+class PictureTest {
+public:
+    using Resolver = std::function<QString(const QString& path)>;
+
+    static std::optional<PictureMatch> test(const QString& path, const Resolver& resolve);
+
+    // The bitmap's file name for a picture: the last component of `upperPath`, with everything
+    // from its last "." on replaced by ".bmp" (".bmp" is appended to a name without a dot).
+    static QString bitmapName(const QString& upperPath);
+
+    // The text after the last `separator` (all of it when there is none).
+    static QString lastComponent(const QString& text, QChar separator);
+};
