@@ -1,0 +1,210 @@
+#include "tests/support/ProgramUnderTest.h"
+#include "tests/worker/WorkerRig.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString tipFor(const QString& name) {
+    return "Tessaron - " + name;
+}
+
+} // namespace
+
+TEST(ScanFolderSource, ShowsPicturesInNameOrderAndStartsOverAfterThePass) {
+    WorkerRig rig;
+    rig.makeFile("pics/b.jpg");
+    rig.makeFile("pics/a.gif");
+    rig.makeFile("pics/readme.txt");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("a.gif"); }));
+    EXPECT_EQ(rig.converted().last(), rig.root() + "/pics/a.gif");
+    for (int i = 2; i <= 4; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "B.bmp", "A.bmp", "B.bmp"}));
+    EXPECT_EQ(rig.applied().first(), rig.wallpaperDir() + "/A.bmp");
+    EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
+}
+
+TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
+    WorkerRig rig;
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"})
+        rig.makeFile(QString("pics/") + name);
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.CurScanFolderPos = 3;
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.appliedNames(), QStringList{"3.bmp"});
+    EXPECT_EQ(rig.convertCalls(), 1);
+    // The position names the picture shown, so a restart shows it again.
+    EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 3; }));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames().last(), "4.bmp");
+}
+
+TEST(ScanFolderSource, ResumePastTheLastPictureStartsTheNextPassAtOnce) {
+    WorkerRig rig;
+    rig.makeFile("pics/a.jpg");
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.CurScanFolderPos = 9;
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.appliedNames(), QStringList{"A.bmp"});
+}
+
+TEST(ScanFolderSource, WalksSubfoldersWhereTheyAreMetOnlyWhenAsked) {
+    WorkerRig rig;
+    rig.makeFile("pics/a.jpg");
+    rig.makeFile("pics/m/x.gif");
+    rig.makeFile("pics/m/zdeep/y.bmp");
+    rig.makeFile("pics/z.tga");
+    rig.makeLink("pics/m/loop", rig.root() + "/pics"); // a link back up is not followed
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics/"; });
+    rig.worker().start();
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_TRUE(rig.waitForApplied(i));
+        rig.worker().requestChange();
+    }
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "X.bmp", "Y.bmp", "Z.bmp"}));
+    EXPECT_EQ(rig.converted()[1], rig.root() + "/pics/m/x.gif");
+
+    rig.setSettings([](WallpaperSettings& s) { s.IncludeSubflders = 0; });
+    for (int i = 5; i <= 7; ++i) {
+        ASSERT_TRUE(rig.waitForApplied(i));
+        rig.worker().requestChange();
+    }
+    EXPECT_EQ(rig.appliedNames().mid(4), (QStringList{"A.bmp", "Z.bmp", "A.bmp"}));
+}
+
+TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip) {
+    WorkerRig rig;
+    const QString target = rig.makeFile("elsewhere/sunset.jpg");
+    rig.makeLink("pics/Sun.lnk", target);
+    rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
+    rig.makeFile("pics/Photo.JPG.txt");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.services().convert = [](const QString& picture, const QString&, std::int32_t) {
+        return !picture.endsWith(".txt");
+    };
+    rig.worker().start();
+    // Photo.JPG.txt comes first by name: it fails to convert, so nothing is applied, but the
+    // tip names it and the position moves on.
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Photo.JPG.txt"); }));
+    EXPECT_TRUE(rig.applied().isEmpty());
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.appliedNames(), QStringList{"SUNSET.bmp"});
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Sun.lnk"); }));
+    EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
+}
+
+TEST(ScanFolderSource, ModeSwitchDuringAPassShowsTheListUnderTheFolderPicturesName) {
+    WorkerRig rig;
+    rig.makeFile("pics/a.jpg");
+    rig.makeFile("pics/b.jpg");
+    rig.makeFile("pics/c.jpg");
+    const QString listed = rig.makeFile("list/Beach.gif");
+    rig.setFileList({listed});
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames()[1], "B.bmp");
+    EXPECT_EQ(rig.converted()[1], listed);
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Beach.gif"); }));
+
+    // The walk runs to its end (c.jpg), then the file-list source takes over.
+    for (int i = 3; i <= 4; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames().mid(2), (QStringList{"C.bmp", "BEACH.bmp"}));
+}
+
+TEST(ChangeCycle, EmptiesTheWallpaperFolderOfFilesButKeepsFolders) {
+    WorkerRig rig;
+    rig.makeFile("pics/a.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.makeFile("data/Wallpaper/stray.txt");
+    rig.makeFile("data/Wallpaper/kept/inner.txt");
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    QDir folder(rig.wallpaperDir());
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{"A.bmp", "kept"}));
+    EXPECT_TRUE(QFileInfo::exists(rig.wallpaperDir() + "/kept/inner.txt"));
+}
+
+TEST(FileListSource, ShowsFromThePositionWrapsAndLeavesUnusableEntries) {
+    WorkerRig rig;
+    const QString a = rig.makeFile("p/a.gif"), b = rig.makeFile("p/b.gif"),
+                  c = rig.makeFile("p/c.gif");
+    rig.setFileList({a, b, c});
+    rig.setSettings([](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.CurFileListPos = 2;
+    });
+    rig.worker().start();
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_TRUE(rig.waitForApplied(i));
+        rig.worker().requestChange();
+    }
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"C.bmp", "A.bmp", "B.bmp", "C.bmp"}));
+
+    // A position beyond the list starts at the top; a missing file or a non-picture is not
+    // skipped: nothing changes and the position stays.
+    WorkerRig other;
+    const QString d = other.makeFile("p/d.gif");
+    const QString sea = other.makeFile("p/sea.jpeg");
+    other.setFileList({d, sea, other.root() + "/p/missing.gif"});
+    other.setSettings([](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.CurFileListPos = 7;
+    });
+    other.worker().start();
+    ASSERT_TRUE(other.waitForApplied(1));
+    other.worker().requestChange();
+    EXPECT_TRUE(waitUntil([&] { return other.worker().sourceCalls() >= 2; }));
+    other.worker().requestChange();
+    EXPECT_TRUE(waitUntil([&] { return other.worker().sourceCalls() >= 3; }));
+    EXPECT_EQ(other.appliedNames(), QStringList{"D.bmp"});
+    EXPECT_EQ(other.settings().CurFileListPos, 1);
+}
+
+TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
+    WorkerRig rig;
+    const QString target = rig.makeFile("Photos/Beach.gif");
+    const QString link = rig.makeLink("links/Beach.lnk", target);
+    const QString second = rig.makeFile("p/second.bmp");
+    const QString third = rig.makeFile("p/third.bmp");
+    rig.setFileList({link, second, third});
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.converted().first(), QFileInfo(target).canonicalFilePath());
+    EXPECT_EQ(rig.appliedNames(), QStringList{"BEACH.bmp"});
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Beach.lnk"); }));
+
+    // "Show now" on the third entry while the worker waits.
+    rig.setSettings([](WallpaperSettings& s) { s.CurFileListPos = 2; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.appliedNames().mid(1), (QStringList{"THIRD.bmp", "BEACH.bmp"}));
+}

@@ -1,0 +1,147 @@
+#include "tests/worker/WorkerRig.h"
+
+#include "tests/support/ProgramUnderTest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+WorkerRig::WorkerRig() {
+    WallpaperSettings s = WallpaperSettings::defaults(root());
+    s.StartPath = root();
+    m_state.setSettings(s);
+    m_state.setLists({}, {});
+    m_tipChannel.open([this](const QString& text) {
+        std::lock_guard lock(m_mutex);
+        m_tips.append(text);
+    });
+    m_services.convert = [this](const QString& picture, const QString& bitmap, std::int32_t) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_converted.append(picture);
+            m_gateChanged.wait(lock, [this] { return m_gateOpen; });
+        }
+        if (!QFileInfo(picture).isFile())
+            return false;
+        QFile out(bitmap);
+        return out.open(QIODevice::WriteOnly) && out.write("BM") == 2;
+    };
+    m_services.apply = [this](const QString& bitmap, std::int32_t) {
+        std::lock_guard lock(m_mutex);
+        m_applied.append(bitmap);
+    };
+    m_services.resolveShortcut = [](const QString& path) {
+        const QFileInfo info(path);
+        return info.isSymLink() ? info.canonicalFilePath() : path;
+    };
+}
+
+WorkerRig::~WorkerRig() {
+    openConvertGate();
+    m_worker.reset();
+    m_tipChannel.close();
+}
+
+QString WorkerRig::makeFile(const QString& relative) {
+    const QString path = m_dir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("picture");
+    return path;
+}
+
+QString WorkerRig::makeFolder(const QString& relative) {
+    const QString path = m_dir.filePath(relative);
+    QDir().mkpath(path);
+    return path;
+}
+
+QString WorkerRig::makeLink(const QString& relative, const QString& target) {
+    const QString path = m_dir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::link(target, path);
+    return path;
+}
+
+void WorkerRig::setSettings(const std::function<void(WallpaperSettings&)>& edit) {
+    m_state.modify([&](SlideShowState::Data& d) { edit(d.settings); });
+}
+
+static EntryList toEntries(const QStringList& entries) {
+    EntryList list;
+    for (const QString& text : entries)
+        list.push_back(*ListEntry::fromText(text));
+    return list;
+}
+
+void WorkerRig::setFileList(const QStringList& entries) {
+    m_state.modify([&](SlideShowState::Data& d) { d.fileList = toEntries(entries); });
+}
+
+void WorkerRig::setUrlList(const QStringList& entries) {
+    m_state.modify([&](SlideShowState::Data& d) { d.urlList = toEntries(entries); });
+}
+
+SlideShowWorker& WorkerRig::worker() {
+    if (!m_worker)
+        m_worker =
+            std::make_unique<SlideShowWorker>(m_state, m_tipChannel, m_services, wallpaperDir());
+    return *m_worker;
+}
+
+QStringList WorkerRig::applied() const {
+    std::lock_guard lock(m_mutex);
+    return m_applied;
+}
+
+QStringList WorkerRig::appliedNames() const {
+    QStringList names;
+    for (const QString& path : applied())
+        names.append(QFileInfo(path).fileName());
+    return names;
+}
+
+QStringList WorkerRig::converted() const {
+    std::lock_guard lock(m_mutex);
+    return m_converted;
+}
+
+QStringList WorkerRig::tips() const {
+    std::lock_guard lock(m_mutex);
+    return m_tips;
+}
+
+QString WorkerRig::lastTip() const {
+    const QStringList all = tips();
+    return all.isEmpty() ? QString() : all.last();
+}
+
+int WorkerRig::convertCalls() const {
+    return static_cast<int>(converted().size());
+}
+
+bool WorkerRig::waitForApplied(int count) {
+    return waitUntil([&] { return applied().size() >= count; });
+}
+
+bool WorkerRig::waitForTips(int count) {
+    return waitUntil([&] { return tips().size() >= count; });
+}
+
+bool WorkerRig::waitForConvertCalls(int count) {
+    return waitUntil([&] { return convertCalls() >= count; });
+}
+
+void WorkerRig::closeConvertGate() {
+    std::lock_guard lock(m_mutex);
+    m_gateOpen = false;
+}
+
+void WorkerRig::openConvertGate() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_gateOpen = true;
+    }
+    m_gateChanged.notify_all();
+}

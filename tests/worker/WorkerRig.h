@@ -1,0 +1,73 @@
+#pragma once
+
+#include "worker/ChangeServices.h"
+#include "worker/SlideShowState.h"
+#include "worker/SlideShowWorker.h"
+#include "worker/TipChannel.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <ostream>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+// A slide show over real folders and files with recording services: the conversion writes a
+// small bitmap file and can be held at a gate, the desktop records what it was asked to show.
+class WorkerRig {
+public:
+    WorkerRig();
+    ~WorkerRig();
+
+    QString root() const { return m_dir.path(); }
+    QString wallpaperDir() const { return m_dir.filePath(QStringLiteral("data/Wallpaper")); }
+    // Creates the file (and its folders) under the root; returns its full path.
+    QString makeFile(const QString& relative);
+    QString makeFolder(const QString& relative);
+    QString makeLink(const QString& relative, const QString& target);
+
+    SlideShowState& state() { return m_state; }
+    void setSettings(const std::function<void(WallpaperSettings&)>& edit);
+    void setFileList(const QStringList& entries);
+    void setUrlList(const QStringList& entries);
+    WallpaperSettings settings() const { return m_state.settings(); }
+
+    SlideShowWorker& worker();
+    ChangeServices& services() { return m_services; }
+
+    // Recorded calls, as bitmap file names ("A.bmp") and full paths.
+    QStringList applied() const;
+    QStringList appliedNames() const;
+    QStringList converted() const;
+    QStringList tips() const;
+    QString lastTip() const;
+    int convertCalls() const;
+
+    bool waitForApplied(int count);
+    bool waitForTips(int count);
+    bool waitForConvertCalls(int count);
+
+    // While closed, a conversion waits at the gate after being recorded.
+    void closeConvertGate();
+    void openConvertGate();
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_gateChanged;
+    bool m_gateOpen = true;
+    QStringList m_applied;
+    QStringList m_converted;
+    QStringList m_tips;
+
+    QTemporaryDir m_dir;
+    SlideShowState m_state;
+    TipChannel m_tipChannel;
+    ChangeServices m_services;
+    std::unique_ptr<SlideShowWorker> m_worker;
+};

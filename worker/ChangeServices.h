@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+// The services a wallpaper change calls, bound by the application. Every hook runs on a worker
+// thread except abortDownload, which the thread that stops a worker calls. An empty hook is a
+// service that is not available: the change it belongs to does nothing.
+struct ChangeServices {
+    // Converts `picture` into the bitmap file `bitmap`, resampled for `layout` (an ImageLayout
+    // value; odd values convert as Centered). True when the bitmap was written.
+    std::function<bool(const QString& picture, const QString& bitmap, std::int32_t layout)> convert;
+    // Makes `bitmap` the desktop wallpaper shown with `layout`.
+    std::function<void(const QString& bitmap, std::int32_t layout)> apply;
+    // A shortcut (a symbolic link) resolved to its target's absolute path; anything else is
+    // returned unchanged.
+    std::function<QString(const QString& path)> resolveShortcut;
+    // Downloads the file `remoteName` of the configured FTP folder; the local copy's path, or ""
+    // on any failure. Leaves no session open.
+    std::function<QString(const QString& remoteName)> downloadFtpFile;
+    // Closes what a download left open (called after an abandoned download).
+    std::function<void()> closeFtpSession;
+    // Ends the download in progress, if any, promptly (its call then returns ""); later
+    // downloads are unaffected. Called from the thread that stops a worker.
+    std::function<void()> abortDownload;
+};

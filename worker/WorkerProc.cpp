@@ -1,0 +1,65 @@
+#include "worker/WorkerProc.h"
+
+#include "worker/FileListSource.h"
+#include "worker/FtpListSource.h"
+#include "worker/ScanFolderSource.h"
+#include "worker/WallpaperSettings.h"
+#include "worker/WorkerRun.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <exception>
+
+namespace {
+
+SourceResult scanPass(WorkerRun& run) {
+    const auto [startPath, resumeAt] = run.read([](const SlideShowState::Data& d) {
+        return std::pair(d.settings.StartPath, d.settings.CurScanFolderPos);
+    });
+    std::uint32_t scanCounter = 0;
+    const SourceResult result = ScanFolderSource(run, scanCounter).pass(startPath);
+    run.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 0; });
+    // A resume position beyond the last picture ends the pass without a change; the next pass
+    // shows the first picture at once.
+    if (result == SourceResult::NothingToShow && resumeAt > 0)
+        return SourceResult::Shown;
+    return result;
+}
+
+} // namespace
+
+int WorkerProc(WorkerRun& run) {
+    try {
+        const QString& folder = run.wallpaperDir();
+        if (!QFileInfo::exists(folder))
+            QDir().mkpath(folder); // a failure shows later as conversions that fail to save
+
+        for (;;) {
+            QThread::currentThread()->setPriority(QThread::IdlePriority);
+            // Nothing is read from the lists or positions before they are loaded.
+            run.waitForLists();
+            const std::int32_t mode =
+                run.read([](const SlideShowState::Data& d) { return d.settings.UseFileList; });
+            run.beginAttempt();
+            SourceResult result = SourceResult::NothingToShow;
+            switch (static_cast<SourceMode>(mode)) {
+            case SourceMode::ScanFolder:
+                result = scanPass(run);
+                break;
+            case SourceMode::FileList:
+                result = FileListSource::run(run);
+                break;
+            case SourceMode::FtpList:
+                result = FtpListSource::run(run);
+                break;
+            }
+            if (result == SourceResult::NothingToShow)
+                run.waitAfterNothingShown();
+        }
+    } catch (const WorkerRun::Stopped&) {
+        return 0;
+    } catch (...) {
+        return 1;
+    }
+}
