@@ -10,7 +10,9 @@
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "resources/AppTexts.h"
+#include "worker/ChangeServices.h"
 #include "worker/SlideShowState.h"
+#include "worker/SlideShowWorker.h"
 #include "worker/TipChannel.h"
 
 #include <QApplication>
@@ -49,8 +51,16 @@ int WallpaperApp::main(int argc, char** argv) {
     TipChannel tips;
     SettingsStore settingsStore(*platform.profile, platform.paths.defaultStartPath);
 
-    TrayWindow::Context context{
-        .state = state, .settingsStore = settingsStore, .paths = platform.paths, .tips = tips};
+    // The services each change calls; hooks left empty make the changes that need them do
+    // nothing.
+    ChangeServices changeServices;
+    SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
+
+    TrayWindow::Context context{.state = state,
+                                .settingsStore = settingsStore,
+                                .paths = platform.paths,
+                                .tips = tips,
+                                .slideShow = &slideShow};
     TrayWindow window(std::move(context));
 
     ShutdownSignals shutdownSignals;
