@@ -4,12 +4,14 @@
 
 #include <memory>
 
+class ImageLibrary;
 class Profile;
 
 // The platform's implementations of every adapter, chosen here and nowhere else.
 struct PlatformServices {
     AppPaths paths;
     std::unique_ptr<Profile> profile;
+    std::unique_ptr<ImageLibrary> imageLibrary; // for the worker's picture conversions
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;

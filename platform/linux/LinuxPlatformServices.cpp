@@ -1,6 +1,7 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/QSettingsProfile.h"
+#include "platform/VipsImageLibrary.h"
 
 PlatformServices::PlatformServices() = default;
 PlatformServices::PlatformServices(PlatformServices&&) noexcept = default;
@@ -12,5 +13,6 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     // $XDG_CONFIG_HOME/Halvik/<app>.ini
     services.profile = std::make_unique<QSettingsProfile>(
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
+    services.imageLibrary = std::make_unique<VipsImageLibrary>();
     return services;
 }

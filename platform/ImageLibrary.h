@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// One picture loaded by an ImageLibrary. Owned by whoever called initImageObject until it is
+// handed back to deleteImageObject.
+class ImageObject {
+public:
+    virtual ~ImageObject() = default;
+};
+
+// The picture library that ConvertPicture drives: load, inspect, convert to 24 bits, resample
+// and save as a bitmap. An interface so that the conversion's arithmetic can be checked against
+// a recording fake. Implementations never throw; a picture that cannot be read gives nullptr.
+class ImageLibrary {
+public:
+    virtual ~ImageLibrary() = default;
+
+    // nullptr when the file is not a picture this library reads (or is too large to read).
+    virtual ImageObject* initImageObject(const QString& picturePath) = 0;
+    virtual int getNumBits(ImageObject* image) = 0;
+    // Afterwards the image has `bits` bits per pixel (only 24 is supported).
+    virtual bool changeImageFormat(ImageObject* image, int bits) = 0;
+    // The size as the picture is shown (upright, after any orientation tag).
+    virtual int getWidth(ImageObject* image) = 0;
+    virtual int getHeight(ImageObject* image) = 0;
+    // Resamples to exactly width x height pixels.
+    virtual bool stretch(ImageObject* image, int width, int height) = 0;
+    // Writes an uncompressed 24-bit bitmap. On failure no file is left at `bitmapPath`.
+    virtual bool save(ImageObject* image, const QString& bitmapPath) = 0;
+    virtual void deleteImageObject(ImageObject* image) = 0;
+};
