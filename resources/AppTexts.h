@@ -23,4 +23,45 @@ inline constexpr const char* kNoDisplay = "tessaron: no display could be opened;
 inline constexpr const char* kNoTray =
     "tessaron: no system tray is available; running without an icon.";
 
+// Properties dialog.
+inline constexpr const char* kPositiveIntegerMessage = "Please enter a positive integer.";
+inline constexpr const char* kRangeMessage = "Please enter an integer between %1 and %2.";
+inline constexpr const char* kEmptyFileListCaption = "Infornation";
+inline constexpr const char* kEmptyFileList =
+    "List of files is empty. You should add one or more files to list.";
+inline constexpr const char* kFileListModeRefused =
+    "List of files is empty. \"File list\" mode can not be selected.";
+inline constexpr const char* kBrowseInstruction =
+    "Choice a folder with images for scan and press OK button";
+
+// List editors.
+inline constexpr const char* kLastFileCaption = "Information";
+inline constexpr const char* kLastFile = "Last file can not be removed";
+// Description and pattern pairs separated by "|", ended by "||".
+inline constexpr const char* kAddFileFilters =
+    "Supported files(*.bmp;*.gif;*.jpg;*.tga;*.pcx;*.tif)|*.bmp; *.gif; *.jpg; *.tga; *.pcx; "
+    "*.tif|BMP Files(*.BMP)|*.BMP|GIF Files(*.GIF)|*.GIF|PCX Files(*.PCX)|*.PCX|Targa "
+    "Files(*.TGA)|*.TGA|Jpeg Files(*.JPG)|*.JPG|Tif Files(*.TIF)|*.TIF||";
+inline constexpr const char* kTooLongCaption = "Warning";
+inline constexpr const char* kPathTooLong =
+    "This path is too long for a list entry and was not added:\n%1";
+inline constexpr const char* kUrlsTooLong =
+    "%1 address(es) were too long for a list entry and were left out.";
+
+// "Get list".
+inline constexpr const char* kFtpTitlePrefix = "ftp://";
+inline constexpr const char* kFolderNotFoundCaption = "Warning";
+inline constexpr const char* kFolderNotFound = "The folder can not found on  FTP server";
+inline constexpr const char* kNoSessionCaption = "Fatal error";
+inline constexpr const char* kNoSession = "Can not create Internet session";
+
+// About box. The version is a single-precision value widened to double, shown with three
+// decimals.
+inline constexpr float kVersionNumber = 2.3f;
+inline constexpr const char* kVersionFormat = "Tessaron version %.3f";
+inline constexpr const char* kVersionSecondLine = "A wallpaper slide show for the tray.";
+inline constexpr const char* kWebPage = "https://www.halvik.example/tessaron/";
+inline constexpr const char* kMailAddress = "mailto:tessaron@halvik.example";
+inline constexpr const char* kMakerSite = "https://www.halvik.example/";
+
 } // namespace AppTexts

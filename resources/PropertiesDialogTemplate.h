@@ -1,0 +1,179 @@
+#pragma once
+
+#include "resources/DialogTemplate.h"
+
+#include <array>
+
+// The Properties dialog: 255 x 329 dialog units. Its lower half holds three overlapping groups,
+// one per picture source; the dialog shows one of them and fits its height to it.
+namespace PropertiesDialogTemplate {
+
+enum Id : int {
+    IdOk = 1,
+    IdCancel = 2,
+    IdApply = 3003,
+    // Layout radios, in the order of their ImageLayout values.
+    IdCentered = 2008,
+    IdTile = 2007,
+    IdFitOnDesktop = 2009,
+    IdCentredInWorkArea = 2010,
+    IdAlignmentGroup = 1024,
+    IdIntervalGroup = 1025,
+    IdIntervalHint = 1026,
+    IdHour = 2015,
+    IdMinute = 2014,
+    IdSeconds = 2016,
+    IdAutoRun = 2011,
+    // Source radios, in the order of their SourceMode values.
+    IdScanFolderMode = 1030,
+    IdFileListMode = 1031,
+    IdFtpMode = 1045,
+    IdButtonLine = 1050,
+    // Scan folder group.
+    IdScanText = 1048,
+    IdStartPath = 2012,
+    IdBrowse = 1006,
+    IdIncludeSubfolders = 1047,
+    IdRunSlideShowCtrl = 2017,
+    // File list group.
+    IdFileListText = 1049,
+    IdFileList = 1021,
+    IdAdd = 1003,
+    IdDelete = 1004,
+    IdMoveUp = 3008,
+    IdMoveDown = 3009,
+    IdShowNow = 1029,
+    // FTP connection group.
+    IdFtpText = 1051,
+    IdServerLabel = 1034,
+    IdFtpServer = 1046,
+    IdLoginLabel = 1035,
+    IdFtpLogin = 1038,
+    IdPasswordLabel = 1036,
+    IdFtpPassword = 1039,
+    IdFolderLabel = 1037,
+    IdFtpFolder = 1005,
+    IdGetList = 1040,
+    IdUrlList = 1033,
+    IdDeleteUrl = 1041,
+    IdMoveUrlUp = 1042,
+    IdMoveUrlDown = 1043,
+    IdShowUrlNow = 1044,
+};
+
+inline constexpr int kSidePictureBitmap = 159;
+
+using DialogTemplate::Control;
+using DialogTemplate::kNoId;
+using K = DialogTemplate::Kind;
+
+inline constexpr std::array kControls{
+    // Always shown.
+    Control{kNoId, K::Picture, "", {7, 7, 53, 101}, kSidePictureBitmap},
+    Control{IdAlignmentGroup, K::GroupBox, "Image alignment", {65, 7, 183, 38}},
+    Control{IdCentered, K::RadioFirst, "Centered", {73, 18, 45, 10}},
+    Control{IdTile, K::Radio, "Tile", {151, 18, 27, 10}},
+    Control{IdFitOnDesktop, K::Radio, "Fit on desktop", {73, 30, 61, 10}},
+    Control{IdCentredInWorkArea, K::Radio, "Centred in work area", {151, 30, 81, 10}},
+    Control{IdIntervalGroup, K::GroupBox, "Interval update", {65, 47, 183, 41}},
+    Control{IdIntervalHint, K::Text, "Min: 1 sec. Max: 24 hours", {73, 58, 107, 8}},
+    Control{IdHour, K::Edit, "", {73, 68, 22, 12}},
+    Control{kNoId, K::Text, "hour", {98, 70, 18, 8}},
+    Control{IdMinute, K::Edit, "", {119, 68, 22, 12}},
+    Control{kNoId, K::Text, "min", {143, 70, 16, 8}},
+    Control{IdSeconds, K::Edit, "", {163, 68, 22, 12}},
+    Control{kNoId, K::Text, "sec", {187, 70, 16, 8}},
+    Control{IdAutoRun, K::CheckBox, "Auto run program", {66, 92, 68, 10}},
+    Control{kNoId, K::EtchedLine, "", {65, 106, 183, 2}},
+    Control{IdScanFolderMode, K::RadioFirst, "Use the \"Scan folder\" mode", {13, 112, 105, 10}},
+    Control{IdFileListMode, K::Radio, "Use the \"File list\" mode", {13, 123, 89, 10}},
+    Control{IdFtpMode, K::Radio, "Use the \"FTP connection\" mode", {13, 134, 119, 10}},
+    Control{kNoId, K::EtchedLine, "", {7, 147, 241, 2}},
+    Control{IdButtonLine, K::EtchedLine, "", {7, 304, 241, 2}},
+    Control{IdOk, K::DefaultButton, "OK", {7, 308, 50, 14}},
+    Control{IdCancel, K::Button, "Cancel", {61, 308, 50, 14}},
+    Control{IdApply, K::Button, "Apply", {115, 308, 50, 14}},
+
+    // Scan folder group (source 0); anchor 1047.
+    Control{IdScanText,
+            K::Text,
+            "Choose folder with images for sliding their as wallpaper. This fol der will be scan "
+            "include or exclude subfolders",
+            {8, 152, 178, 18}},
+    Control{IdStartPath, K::Edit, "", {7, 178, 181, 12}},
+    Control{IdBrowse, K::Button, "Browse", {198, 176, 50, 14}},
+    Control{IdIncludeSubfolders, K::CheckBox, "include subfolders", {7, 196, 150, 10}},
+    Control{IdRunSlideShowCtrl, K::CheckBoxHidden, "Run slide show control", {201, 156, 40, 10}},
+
+    // File list group (source 1); anchor 1021.
+    Control{IdFileListText,
+            K::Text,
+            "You can add file into file list and Tessaron will be show them. You can use \"Add\" "
+            "button or drag-drop operation (recomended).",
+            {7, 151, 179, 24}},
+    Control{IdFileList, K::FileListView, "File paths", {7, 178, 181, 81}},
+    Control{IdAdd, K::Button, "Add", {198, 177, 50, 14}},
+    Control{IdDelete, K::Button, "Delete", {198, 194, 50, 14}},
+    Control{IdMoveUp, K::Button, "Move Up", {198, 211, 50, 14}},
+    Control{IdMoveDown, K::Button, "Move Down", {198, 228, 50, 14}},
+    Control{IdShowNow, K::Button, "Show now", {198, 245, 50, 14}},
+
+    // FTP connection group (source 2); anchor 1033.
+    Control{IdFtpText,
+            K::Text,
+            "You can connct to FTP or HTTP site and get from site a list of images. For this "
+            "enter FTP or HTTP server name, login, password and folder on server",
+            {7, 151, 179, 24}},
+    Control{IdServerLabel, K::Text, "Server ftp://", {7, 177, 42, 8}},
+    Control{IdFtpServer, K::Edit, "", {51, 175, 134, 12}},
+    Control{IdLoginLabel, K::Text, "Login:", {7, 191, 20, 8}},
+    Control{IdFtpLogin, K::Edit, "", {51, 190, 46, 12}},
+    Control{IdPasswordLabel, K::Text, "Password:", {102, 192, 34, 8}},
+    Control{IdFtpPassword, K::EditMasked, "", {137, 191, 48, 12}},
+    Control{IdFolderLabel, K::Text, "FTP folder\n(if aplicable):", {7, 206, 43, 18}},
+    Control{IdFtpFolder, K::Edit, "", {51, 207, 133, 12}},
+    Control{IdGetList, K::Button, "Get list", {198, 206, 50, 14}},
+    Control{IdUrlList, K::UrlListView, "File URLs", {7, 226, 181, 74}},
+    Control{IdDeleteUrl, K::Button, "Delete URL", {198, 225, 50, 14}},
+    Control{IdMoveUrlUp, K::Button, "Move Up", {198, 242, 50, 14}},
+    Control{IdMoveUrlDown, K::Button, "Move Down", {198, 259, 50, 14}},
+    Control{IdShowUrlNow, K::Button, "Show now", {198, 276, 50, 14}},
+};
+
+inline constexpr DialogTemplate::Dialog kDialog{"Tessaron Properties", 255, 329,
+                                                "MS Sans Serif",       8,   kControls};
+
+inline constexpr std::array<int, 4> kLayoutRadios{IdCentered, IdTile, IdFitOnDesktop,
+                                                  IdCentredInWorkArea};
+inline constexpr std::array<int, 3> kSourceRadios{IdScanFolderMode, IdFileListMode, IdFtpMode};
+
+// Every control of the three source groups, in the order they are hidden.
+inline constexpr std::array<int, 26> kModeControls{
+    IdScanText,    IdStartPath,  IdBrowse,        IdIncludeSubfolders, IdFileListText, IdFileList,
+    IdAdd,         IdDelete,     IdMoveUp,        IdMoveDown,          IdShowNow,      IdFtpText,
+    IdServerLabel, IdLoginLabel, IdPasswordLabel, IdFolderLabel,       IdUrlList,      IdGetList,
+    IdDeleteUrl,   IdMoveUrlUp,  IdMoveUrlDown,   IdShowUrlNow,        IdFtpServer,    IdFtpLogin,
+    IdFtpPassword, IdFtpFolder};
+
+// What each source shows, and the control whose bottom edge sets the dialog's height.
+struct ModeGroup {
+    int anchor;
+    std::span<const int> controls;
+};
+
+inline constexpr std::array<int, 4> kScanGroup{IdScanText, IdStartPath, IdBrowse,
+                                               IdIncludeSubfolders};
+inline constexpr std::array<int, 7> kFileListGroup{IdFileListText, IdFileList, IdAdd,    IdDelete,
+                                                   IdMoveUp,       IdMoveDown, IdShowNow};
+inline constexpr std::array<int, 15> kFtpGroup{
+    IdFtpText,   IdServerLabel, IdLoginLabel,  IdPasswordLabel, IdFolderLabel,
+    IdFtpServer, IdFtpLogin,    IdFtpPassword, IdFtpFolder,     IdGetList,
+    IdUrlList,   IdDeleteUrl,   IdMoveUrlUp,   IdMoveUrlDown,   IdShowUrlNow};
+
+inline constexpr std::array<ModeGroup, 3> kModeGroups{{
+    {IdIncludeSubfolders, kScanGroup},
+    {IdFileList, kFileListGroup},
+    {IdUrlList, kFtpGroup},
+}};
+
+} // namespace PropertiesDialogTemplate
