@@ -89,9 +89,10 @@ void WorkerRun::waitAfterNothingShown() {
         m_signal.wait(lock, [&] {
             return m_stopRequested || m_changeRequested || m_state.revision() != revision;
         });
-        m_changeRequested = false;
         m_signal.wait_until(lock, m_attemptStart + kRetrySpacing,
                             [this] { return m_stopRequested; });
+        // Requests made meanwhile are answered by the one retry that follows.
+        m_changeRequested = false;
     }
     checkStop();
 }
