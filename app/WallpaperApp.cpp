@@ -10,6 +10,7 @@
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "resources/AppTexts.h"
+#include "wallpaper/PictureConverter.h"
 #include "worker/ChangeServices.h"
 #include "worker/SlideShowState.h"
 #include "worker/SlideShowWorker.h"
@@ -53,7 +54,12 @@ int WallpaperApp::main(int argc, char** argv) {
 
     // The services each change calls; hooks left empty make the changes that need them do
     // nothing.
+    PictureConverter converter(*platform.imageLibrary);
     ChangeServices changeServices;
+    changeServices.convert = [&converter, &screenInfo](const QString& picture,
+                                                       const QString& bitmap, std::int32_t layout) {
+        return converter.ConvertPicture(picture, bitmap, layout, screenInfo.metrics());
+    };
     SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
 
     TrayWindow::Context context{.state = state,
