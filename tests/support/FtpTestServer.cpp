@@ -1,0 +1,167 @@
+#include "tests/support/FtpTestServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The server program. Arguments: root user password log refuse-passive order silent.
+constexpr const char* kServerScript = R"PY(
+import logging, socket, sys
+root, user, password, log_path, refuse_passive, order, silent = sys.argv[1:8]
+logging.basicConfig(level=logging.CRITICAL)
+
+if silent == '1':
+    listener = socket.socket()
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(16)
+    print(listener.getsockname()[1], flush=True)
+    held = []
+    while True:
+        connection, _ = listener.accept()
+        held.append(connection)
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+log = open(log_path, 'a', buffering=1, encoding='utf-8', errors='backslashreplace')
+
+class Filesystem(AbstractedFS):
+    def listdir(self, path):
+        return sorted(super().listdir(path), reverse=(order == 'reversed'))
+
+class Handler(FTPHandler):
+    abstracted_fs = Filesystem
+
+    def on_connect(self):
+        log.write('CONNECT\n')
+
+    def on_disconnect(self):
+        log.write('DISCONNECT\n')
+
+    def pre_process_command(self, line, cmd, arg):
+        shown = '****' if cmd == 'PASS' else (arg or '')
+        log.write((cmd + ' ' + shown).rstrip() + '\n')
+        super().pre_process_command(line, cmd, arg)
+
+    if refuse_passive == '1':
+        def ftp_PASV(self, line):
+            self.respond('502 Passive mode is refused here.')
+
+        def ftp_EPSV(self, line):
+            self.respond('502 Passive mode is refused here.')
+
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm='elradfmwMT')
+Handler.authorizer = authorizer
+server = FTPServer(('127.0.0.1', 0), Handler)
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever()
+)PY";
+
+} // namespace
+
+FtpTestServer::FtpTestServer() : FtpTestServer(Options{}) {}
+
+FtpTestServer::FtpTestServer(const Options& options) : m_options(options) {
+    if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("root")))
+        return;
+    QFile script(m_dir.filePath(QStringLiteral("server.py")));
+    if (!script.open(QIODevice::WriteOnly) || script.write(kServerScript) < 0)
+        return;
+    script.close();
+
+    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
+    m_process.setArguments({script.fileName(), root(), m_options.user, m_options.password,
+                            m_dir.filePath(QStringLiteral("commands.log")),
+                            m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
+                            m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
+                                                                      : QStringLiteral("sorted"),
+                            m_options.silent ? QStringLiteral("1") : QStringLiteral("0")});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(10000))
+        return;
+    // The server prints its port once it listens.
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
+    }
+    bool ok = false;
+    const uint port = m_process.readLine().trimmed().toUInt(&ok);
+    if (ok && port > 0 && port < 65536)
+        m_port = static_cast<quint16>(port);
+}
+
+FtpTestServer::~FtpTestServer() {
+    stop();
+}
+
+void FtpTestServer::stop() {
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QString FtpTestServer::server() const {
+    return host() + QLatin1Char(':') + QString::number(m_port);
+}
+
+QString FtpTestServer::root() const {
+    return m_dir.filePath(QStringLiteral("root"));
+}
+
+bool FtpTestServer::writeFile(const QString& relativePath, const QByteArray& content) const {
+    const QString path = root() + QLatin1Char('/') + relativePath;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+bool FtpTestServer::makeDir(const QString& relativePath) const {
+    return QDir(root()).mkpath(relativePath);
+}
+
+QStringList FtpTestServer::logLines() const {
+    QFile log(m_dir.filePath(QStringLiteral("commands.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    while (!log.atEnd()) {
+        const QByteArray line = log.readLine();
+        // A line still being written has no end yet; it is read on the next look.
+        if (line.endsWith('\n'))
+            lines.append(QString::fromUtf8(line.chopped(1)));
+    }
+    return lines;
+}
+
+QStringList FtpTestServer::commands() const {
+    QStringList result = logLines();
+    result.removeIf([](const QString& line) {
+        return line == QLatin1String("CONNECT") || line == QLatin1String("DISCONNECT");
+    });
+    return result;
+}
+
+int FtpTestServer::openConnections() const {
+    int open = 0;
+    for (const QString& line : logLines()) {
+        if (line == QLatin1String("CONNECT"))
+            ++open;
+        else if (line == QLatin1String("DISCONNECT"))
+            --open;
+    }
+    return open;
+}
+
+void FtpTestServer::clearLog() const {
+    // Truncated, not removed: the server keeps appending to the file it has open.
+    QFile::resize(m_dir.filePath(QStringLiteral("commands.log")), 0);
+}
