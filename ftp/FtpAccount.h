@@ -1,11 +1,5 @@
 #pragma once
 
-#include <QString>
-
-// What a connection to the FTP server needs, copied from the settings at the moment of use.
-struct FtpAccount {
-    QString server; // host name, or host:port for another port than 21
-    QString login;
-    QString password;
-    QString folder; // as typed; empty means the login folder
-};
+// The account type lives with the FTP adapter, which needs it too; FTP features include it
+// from here.
+#include "platform/FtpAccount.h"

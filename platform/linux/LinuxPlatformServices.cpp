@@ -1,5 +1,6 @@
 #include "platform/PlatformServices.h"
 
+#include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
 #include "platform/VipsImageLibrary.h"
 
@@ -14,5 +15,6 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     services.profile = std::make_unique<QSettingsProfile>(
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
     services.imageLibrary = std::make_unique<VipsImageLibrary>();
+    services.ftp = std::make_shared<CurlFtpClient>();
     return services;
 }

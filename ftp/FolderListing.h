@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// Any one of these in the upper-cased address of a listed entry makes it a picture. The test is
+// a plain substring search over the whole address, server and folder included.
+inline constexpr std::array<const char*, 7> PictureUrlMarks = {".JPG", ".JPEG", ".GIF", ".TIF",
+                                                               ".PCX", ".TGA",  ".BMP"};
+
+// Turning a server folder's names into the picture addresses of the URL list.
+namespace FolderListing {
+
+// The most UTF-8 bytes one URL-list entry holds; a longer address is skipped, never cut.
+inline constexpr qsizetype kMaxUrlBytes = 519;
+
+// "ftp://" + server + directory + "/" (unless the directory ends in "/" or "\") + name.
+QString entryUrl(const QString& server, const QString& directory, const QString& name);
+
+bool isPictureUrl(const QString& url);
+
+// The addresses of the names that are pictures and fit an entry, in the names' order.
+QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names);
+
+} // namespace FolderListing

@@ -1,0 +1,73 @@
+#include "ftp/FolderListingJob.h"
+
+#include "ftp/FolderListing.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+FolderListingJob::FolderListingJob(std::shared_ptr<FtpClient> client, QObject* parent)
+    : QObject(parent), m_client(std::move(client)) {}
+
+FolderListingJob::~FolderListingJob() {
+    abort();
+    joinThread();
+}
+
+FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& account,
+                                          const FtpAbortCheck& abort) {
+    const FtpClient::Listing listing = client.list(account, abort);
+    FolderListingResult result;
+    switch (listing.status) {
+    case FtpStatus::Ok:
+    case FtpStatus::TransferFailed: // the names received before the break are kept
+        result.outcome = FolderListingResult::Outcome::Listed;
+        result.directory = listing.directory;
+        result.urls = FolderListing::pictureUrls(account.server, listing.directory, listing.names);
+        break;
+    case FtpStatus::FolderNotFound:
+        result.outcome = FolderListingResult::Outcome::FolderNotFound;
+        break;
+    case FtpStatus::SessionFailed:
+    case FtpStatus::Aborted:
+        result.outcome = FolderListingResult::Outcome::SessionFailed;
+        break;
+    }
+    return result;
+}
+
+bool FolderListingJob::start(const FtpAccount& account) {
+    if (m_running || !m_client)
+        return false;
+    joinThread();
+    m_running = true;
+    auto abortFlag = std::make_shared<std::atomic<bool>>(false);
+    m_abort = abortFlag;
+    m_thread = std::thread([this, client = m_client, account, abortFlag] {
+        FolderListingResult result =
+            run(*client, account, [abortFlag] { return abortFlag->load(); });
+        // Queued to this object's thread; dropped with the object if it is gone by then, and
+        // dropped when the caller aborted.
+        QMetaObject::invokeMethod(
+            this,
+            [this, abortFlag, result = std::move(result)] {
+                if (abortFlag != m_abort)
+                    return;
+                joinThread();
+                m_running = false;
+                if (!abortFlag->load())
+                    emit finished(result);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void FolderListingJob::abort() {
+    if (m_abort)
+        m_abort->store(true);
+}
+
+void FolderListingJob::joinThread() {
+    if (m_thread.joinable())
+        m_thread.join();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/FtpAccount.h"
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+// Bounds on every FTP operation, so that no server, however slow, silent or hostile, can hold
+// a caller for long or fill its disk.
+struct FtpLimits {
+    // Name lookup and TCP connect, and then the server's greeting.
+    std::chrono::milliseconds connectTimeout{15000};
+    // Waiting for any one reply on the control connection.
+    std::chrono::milliseconds responseTimeout{30000};
+    // Waiting for the server to open an active data connection back to us.
+    std::chrono::milliseconds acceptTimeout{15000};
+    // A transfer moving less than one byte a second for this long is abandoned.
+    std::chrono::seconds stallTime{30};
+    // The whole operation, login to logout, even when a server trickles data.
+    std::chrono::seconds totalTimeout{600};
+    std::int64_t maxDownloadBytes = std::int64_t{256} * 1024 * 1024;
+    // A name listing is read up to this size; names beyond it are left out.
+    std::int64_t maxListingBytes = std::int64_t{16} * 1024 * 1024;
+    int maxListingNames = 200000;
+};
+
+enum class FtpStatus {
+    Ok,
+    // No session: the server text is unusable, the host is unknown or unreachable, the
+    // connection is refused or the login is rejected.
+    SessionFailed,
+    // Logged in, but the folder could not be entered (or its text is unusable).
+    FolderNotFound,
+    // Logged in and in the folder, but the transfer failed or its result could not be kept.
+    TransferFailed,
+    // The caller asked to stop while the operation ran.
+    Aborted,
+};
+
+// Asked often while an operation runs (at least once a second); true ends it promptly.
+using FtpAbortCheck = std::function<bool()>;
+
+// One FTP operation per call: each logs in with the account, changes to its folder when that is
+// not empty (exactly as typed, relative or absolute), does its work over active data
+// connections in binary mode and logs out. Nothing stays open between calls. Texts holding
+// line breaks or other control characters never reach the server. Thread-safe: calls may run
+// on several threads at once.
+class FtpClient {
+public:
+    struct Listing {
+        FtpStatus status = FtpStatus::SessionFailed;
+        // The current folder as the server reports it (PWD) after the change of folder.
+        QString directory;
+        // The names in the folder in the server's order, folders included; names that are
+        // not valid UTF-8 or hold control characters are left out.
+        QStringList names;
+    };
+
+    virtual ~FtpClient() = default;
+
+    // Downloads `remoteName`, a plain name in the account's folder, into `localPath`, replacing
+    // what is there. On any failure `localPath` does not exist afterwards.
+    virtual FtpStatus download(const FtpAccount& account, const QString& remoteName,
+                               const QString& localPath, const FtpAbortCheck& abort = {}) = 0;
+
+    // Lists the names in the account's folder (the login folder when it is empty). When the
+    // transfer breaks off, the names received until then are kept.
+    virtual Listing list(const FtpAccount& account, const FtpAbortCheck& abort = {}) = 0;
+};
