@@ -31,8 +31,9 @@ class VipsPicture : public ImageObject {
 public:
     QByteArray localPath;
     bool readByVips = false;
-    DecodedPicture decoded; // pixels of our own readers; empty when libvips reads the file
-    int width = 0;          // as shown, after any orientation tag
+    bool hasProfile = false; // an embedded colour profile
+    DecodedPicture decoded;  // pixels of our own readers; empty when libvips reads the file
+    int width = 0;           // as shown, after any orientation tag
     int height = 0;
     int bits = 0;
     int targetWidth = 0;
@@ -88,6 +89,7 @@ bool readVipsHeader(const QByteArray& localPath, VipsPicture& out) {
     if (!withinLimits(header.width(), header.height()))
         return false;
     out.readByVips = true;
+    out.hasProfile = header.get_typeof(VIPS_META_ICC_NAME) != 0;
     out.bits = header.bands() * static_cast<int>(vips_format_sizeof(header.format())) * 8;
     out.width = header.width();
     out.height = header.height();
@@ -125,8 +127,18 @@ VImage resample(VipsPicture& p) {
     };
     if (p.readByVips) {
         VSource source = VSource::new_from_file(p.localPath.constData());
-        return VImage::thumbnail_source(source, p.targetWidth,
-                                        options()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+        // A truncated or damaged picture fails instead of showing grey where data is missing.
+        // thumbnail_source does not pass its own fail_on to the loader, so it goes as a
+        // loader option.
+        auto* vipsOptions = options()
+                                ->set("fail_on", VIPS_FAIL_ON_TRUNCATED)
+                                ->set("option_string", "fail_on=truncated");
+        // An embedded profile is honoured: the picture is brought into sRGB through it.
+        // Pictures without one are taken as sRGB already (a fallback transform would shift
+        // their colours).
+        if (p.hasProfile)
+            vipsOptions->set("export_profile", "srgb");
+        return VImage::thumbnail_source(source, p.targetWidth, vipsOptions);
     }
     DecodedPicture& d = p.decoded;
     const VImage in = VImage::new_from_memory(d.pixels.data(), d.pixels.size(), d.width, d.height,
@@ -148,9 +160,19 @@ bool VipsImageLibrary::available() {
         vips_cache_set_max(0);
         vips_cache_set_max_mem(0);
         vips_cache_set_max_files(0);
-        // Loaders libvips does not consider safe for hostile files (ImageMagick, matrix, raw,
-        // PDF, SVG, ...) are never used.
+        // Only loaders of picture formats that are fuzzed for hostile input are used; the
+        // rest (ImageMagick, text matrices, raw data, PDF, SVG, ...) would take almost any
+        // file for a picture. Our own readers handle BMP, PCX and TGA.
         vips_block_untrusted_set(TRUE);
+        vips_operation_block_set("VipsForeignLoad", TRUE);
+        for (const char* loader :
+             {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
+              "VipsForeignLoadTiff", "VipsForeignLoadWebp", "VipsForeignLoadHeif"})
+            vips_operation_block_set(loader, FALSE);
+        // The program logs nothing; a damaged picture's details are of no use to anyone.
+        g_log_set_handler(
+            "VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         return true;
     }();
     return initialised;
