@@ -23,8 +23,7 @@ QString FtpDownloader::localPathFor(const QString& tempDir, const QString& remot
 QString FtpDownloader::DownloadFtpFile(const QString& remoteName) {
     // The name comes from a list entry: anything that is not a plain name could point the
     // local copy outside the private folder.
-    if (!m_client || remoteName.isEmpty() || remoteName.contains(QLatin1Char('/')) ||
-        m_aborted.load()) {
+    if (!m_client || remoteName.isEmpty() || remoteName.contains(QLatin1Char('/'))) {
         m_lastStatus = FtpStatus::TransferFailed;
         return {};
     }
@@ -35,10 +34,13 @@ QString FtpDownloader::DownloadFtpFile(const QString& remoteName) {
     const FtpAccount account = m_account ? m_account() : FtpAccount{};
     const QString localPath = localPathFor(m_tempDir, remoteName);
 
+    const std::uint64_t number = ++m_lastNumber;
+    m_running = number;
     m_sessionOpen = true;
-    const FtpStatus status = m_client->download(account, remoteName, localPath, [this] {
-        return m_aborted.load() || (m_stopRequested && m_stopRequested());
+    const FtpStatus status = m_client->download(account, remoteName, localPath, [this, number] {
+        return m_aborted.load() == number || (m_stopRequested && m_stopRequested());
     });
+    m_running = 0;
     CloseFtpSession();
     m_lastStatus = status;
     return status == FtpStatus::Ok ? localPath : QString();
@@ -50,9 +52,5 @@ void FtpDownloader::CloseFtpSession() {
 }
 
 void FtpDownloader::abort() {
-    m_aborted = true;
-}
-
-void FtpDownloader::resume() {
-    m_aborted = false;
+    m_aborted = m_running.load();
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -29,9 +30,9 @@ public:
     // Ends the session of the download in progress; every download ends with it.
     void CloseFtpSession();
 
-    // Ends a download in progress promptly and makes later ones fail at once, until resume().
+    // Ends the download in progress, if any, promptly (its call returns ""); later downloads
+    // are unaffected.
     void abort();
-    void resume();
 
     bool hasOpenSession() const { return m_sessionOpen.load(); }
     FtpStatus lastStatus() const { return m_lastStatus.load(); }
@@ -43,7 +44,10 @@ private:
     AccountSource m_account;
     QString m_tempDir;
     FtpAbortCheck m_stopRequested;
-    std::atomic<bool> m_aborted{false};
+    // Downloads are numbered; abort() marks the number of the one running.
+    std::atomic<std::uint64_t> m_lastNumber{0};
+    std::atomic<std::uint64_t> m_running{0};
+    std::atomic<std::uint64_t> m_aborted{0};
     std::atomic<bool> m_sessionOpen{false};
     std::atomic<FtpStatus> m_lastStatus{FtpStatus::Ok};
 };

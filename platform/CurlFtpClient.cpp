@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QUrl>
+#include <algorithm>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -132,19 +133,26 @@ size_t onReply(char* data, size_t size, size_t count, void* user) {
 size_t onData(char* data, size_t size, size_t count, void* user) {
     auto* operation = static_cast<Operation*>(user);
     const auto bytes = static_cast<std::int64_t>(size * count);
-    if (operation->received + bytes > operation->maxBytes) {
-        operation->overLimit = true;
-        return 0; // ends the transfer
-    }
-    operation->received += bytes;
+    const std::int64_t room = operation->maxBytes - operation->received;
     if (operation->file) {
+        // A download beyond the bound is no picture we want: the whole of it fails.
+        if (bytes > room) {
+            operation->overLimit = true;
+            return 0; // ends the transfer
+        }
         if (operation->file->write(data, bytes) != bytes) {
             operation->writeFailed = true;
             return 0;
         }
     } else {
-        operation->buffer->append(data, static_cast<qsizetype>(bytes));
+        // A listing keeps what fits; the names cut at the bound are dropped later.
+        operation->buffer->append(data, static_cast<qsizetype>(std::min(bytes, room)));
+        if (bytes > room) {
+            operation->overLimit = true;
+            return 0;
+        }
     }
+    operation->received += bytes;
     return size * count;
 }
 
@@ -304,6 +312,7 @@ FtpClient::Listing CurlFtpClient::list(const FtpAccount& account, const FtpAbort
     listing.status = operation.overLimit ? FtpStatus::Ok : statusOf(code, operation);
     listing.directory = operation.directory.value_or(QString());
     if (listing.status == FtpStatus::Ok || listing.status == FtpStatus::TransferFailed)
-        listing.names = FtpReplies::parseNameList(data, m_limits.maxListingNames, code == CURLE_OK);
+        listing.names = FtpReplies::parseNameList(data, m_limits.maxListingNames,
+                                                  code == CURLE_OK && !operation.overLimit);
     return listing;
 }

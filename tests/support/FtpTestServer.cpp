@@ -47,6 +47,17 @@ class Handler(FTPHandler):
         log.write((cmd + ' ' + shown).rstrip() + '\n')
         super().pre_process_command(line, cmd, arg)
 
+    # NLST of the stock handler sorts; this one keeps the order asked for.
+    def ftp_NLST(self, path):
+        try:
+            listing = self.run_as_current_user(self.fs.listdir, path)
+        except Exception as err:
+            self.respond('550 %s.' % err)
+            return None
+        data = ''.join(name + '\r\n' for name in listing)
+        self.push_dtp_data(data.encode('utf8', self.unicode_errors), cmd='NLST')
+        return path
+
     if refuse_passive == '1':
         def ftp_PASV(self, line):
             self.respond('502 Passive mode is refused here.')
