@@ -2,6 +2,7 @@
 
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
+#include "ftp/FtpDownloader.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
 #include "platform/Profile.h"
@@ -60,6 +61,20 @@ int WallpaperApp::main(int argc, char** argv) {
                                                        const QString& bitmap, std::int32_t layout) {
         return converter.ConvertPicture(picture, bitmap, layout, screenInfo.metrics());
     };
+    // Downloads read the four FTP settings once per call, under the state's lock.
+    FtpDownloader ftpDownloader(
+        platform.ftp,
+        [&state] {
+            const WallpaperSettings settings = state.settings();
+            return FtpAccount{settings.FtpServer, settings.FtpLogin, settings.FtpPassword,
+                              settings.FtpFolder};
+        },
+        platform.paths.runtimeDir);
+    changeServices.downloadFtpFile = [&ftpDownloader](const QString& remoteName) {
+        return ftpDownloader.DownloadFtpFile(remoteName);
+    };
+    changeServices.closeFtpSession = [&ftpDownloader] { ftpDownloader.CloseFtpSession(); };
+    changeServices.abortDownload = [&ftpDownloader] { ftpDownloader.abort(); };
     SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
 
     TrayWindow::Context context{.state = state,

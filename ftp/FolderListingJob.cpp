@@ -62,6 +62,22 @@ bool FolderListingJob::start(const FtpAccount& account) {
     return true;
 }
 
+void FolderListingJob::listFolder(std::shared_ptr<FtpClient> client, const FtpAccount& account,
+                                  QObject* owner,
+                                  std::function<void(const FolderListingResult&)> done) {
+    auto* job = new FolderListingJob(std::move(client), owner);
+    connect(job, &FolderListingJob::finished, job, [job, done](const FolderListingResult& result) {
+        job->deleteLater();
+        if (done)
+            done(result);
+    });
+    if (!job->start(account)) {
+        delete job;
+        if (done)
+            done(FolderListingResult{});
+    }
+}
+
 void FolderListingJob::abort() {
     if (m_abort)
         m_abort->store(true);

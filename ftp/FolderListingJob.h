@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -29,6 +30,11 @@ public:
     // own.
     static FolderListingResult run(FtpClient& client, const FtpAccount& account,
                                    const FtpAbortCheck& abort = {});
+
+    // Lists on a job owned by `owner` that calls `done` once, on the owner's thread, and then
+    // deletes itself. When the owner goes first the listing is aborted and nothing is called.
+    static void listFolder(std::shared_ptr<FtpClient> client, const FtpAccount& account,
+                           QObject* owner, std::function<void(const FolderListingResult&)> done);
 
 signals:
     void finished(const FolderListingResult& result);

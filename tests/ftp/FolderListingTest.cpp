@@ -143,6 +143,24 @@ TEST_F(FolderListingTest, JobDeliversOnTheCallersThreadAndRefusesASecondStart) {
     EXPECT_EQ(delivered->urls.size(), 3);
 }
 
+TEST_F(FolderListingTest, OwnedListingDeliversOnceAndRemovesItsJob) {
+    ensureQtApplication();
+    QObject owner;
+    int calls = 0;
+    FolderListingResult delivered;
+    m_account.folder = QStringLiteral("pub");
+    FolderListingJob::listFolder(std::make_shared<CurlFtpClient>(), m_account, &owner,
+                                 [&](const FolderListingResult& result) {
+                                     ++calls;
+                                     delivered = result;
+                                 });
+    ASSERT_TRUE(waitUntil([&] { return calls > 0; }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(delivered.urls.size(), 3);
+    EXPECT_TRUE(owner.children().isEmpty());
+}
+
 class BoundedListingTest : public FolderListingTest {
 protected:
     BoundedListingTest() : m_bounded(smallListings()) {}
@@ -194,6 +212,12 @@ TEST_F(SilentListingTest, AbortedOrDestroyedJobEndsPromptlyAndDeliversNothing) {
         // Destroyed while a listing runs: the destructor aborts it rather than waiting out the
         // server's silence.
         ASSERT_TRUE(job.start(m_account));
+    }
+    {
+        // An owned listing whose owner goes first.
+        QObject owner;
+        FolderListingJob::listFolder(std::make_shared<CurlFtpClient>(), m_account, &owner,
+                                     [&](const FolderListingResult&) { delivered = true; });
     }
     QCoreApplication::processEvents();
     EXPECT_FALSE(delivered);
