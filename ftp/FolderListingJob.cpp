@@ -19,7 +19,6 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
     FolderListingResult result;
     switch (listing.status) {
     case FtpStatus::Ok:
-    case FtpStatus::TransferFailed: // the names received before the break are kept
         result.outcome = FolderListingResult::Outcome::Listed;
         result.directory = listing.directory;
         result.urls = FolderListing::pictureUrls(account.server, listing.directory, listing.names);
@@ -27,6 +26,9 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
     case FtpStatus::FolderNotFound:
         result.outcome = FolderListingResult::Outcome::FolderNotFound;
         break;
+    // A listing that broke off would empty the URL list for nothing: the user is told the
+    // session failed instead, and the list stays as it was.
+    case FtpStatus::TransferFailed:
     case FtpStatus::SessionFailed:
     case FtpStatus::Aborted:
         result.outcome = FolderListingResult::Outcome::SessionFailed;

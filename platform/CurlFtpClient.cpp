@@ -308,11 +308,17 @@ FtpClient::Listing CurlFtpClient::list(const FtpAccount& account, const FtpAbort
         }
     }
 
-    // A listing cut at the size bound is a listing of its first names, not a failure.
-    listing.status = operation.overLimit ? FtpStatus::Ok : statusOf(code, operation);
+    listing.status = statusOf(code, operation);
+    // A listing cut at the size bound is a listing of its first names, and a server that
+    // answers the listing command with an error has nothing to list (some say so for an empty
+    // folder). A listing that breaks off is a failure: half a folder is not its listing.
+    if (operation.overLimit ||
+        (listing.status == FtpStatus::TransferFailed &&
+         (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE) &&
+         data.isEmpty()))
+        listing.status = FtpStatus::Ok;
     listing.directory = operation.directory.value_or(QString());
-    if (listing.status == FtpStatus::Ok || listing.status == FtpStatus::TransferFailed)
-        listing.names = FtpReplies::parseNameList(data, m_limits.maxListingNames,
-                                                  code == CURLE_OK && !operation.overLimit);
+    if (listing.status == FtpStatus::Ok)
+        listing.names = FtpReplies::parseNameList(data, m_limits.maxListingNames, code == CURLE_OK);
     return listing;
 }

@@ -66,7 +66,8 @@ public:
     virtual FtpStatus download(const FtpAccount& account, const QString& remoteName,
                                const QString& localPath, const FtpAbortCheck& abort = {}) = 0;
 
-    // Lists the names in the account's folder (the login folder when it is empty). When the
-    // transfer breaks off, the names received until then are kept.
+    // Lists the names in the account's folder (the login folder when it is empty). A listing
+    // cut at the size bound keeps the whole names before the cut; one that breaks off (no data
+    // connection, no progress, lost connection) is TransferFailed with no names.
     virtual Listing list(const FtpAccount& account, const FtpAbortCheck& abort = {}) = 0;
 };

@@ -161,6 +161,24 @@ TEST_F(FolderListingTest, OwnedListingDeliversOnceAndRemovesItsJob) {
     EXPECT_TRUE(owner.children().isEmpty());
 }
 
+class ActiveRefusingListingTest : public FolderListingTest {
+protected:
+    ActiveRefusingListingTest() : FolderListingTest(refusingActive()) {}
+    static FtpTestServer::Options refusingActive() {
+        FtpTestServer::Options options;
+        options.refuseActive = true;
+        return options;
+    }
+};
+
+TEST_F(ActiveRefusingListingTest, ListingWithoutADataConnectionIsAFailureNotAnEmptyFolder) {
+    m_account.folder = QStringLiteral("pub");
+    const FolderListingResult result = list();
+    EXPECT_EQ(result.outcome, FolderListingResult::Outcome::SessionFailed);
+    EXPECT_TRUE(result.urls.isEmpty());
+    EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
+}
+
 class BoundedListingTest : public FolderListingTest {
 protected:
     BoundedListingTest() : m_bounded(smallListings()) {}

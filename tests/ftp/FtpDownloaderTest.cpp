@@ -255,6 +255,16 @@ TEST_F(PassiveRefusingServerTest, DataConnectionsAreActive) {
     EXPECT_TRUE(commands.contains(QStringLiteral("TYPE I")));
 }
 
+TEST_F(PassiveRefusingServerTest, NoDataConnectionFailsTheDownload) {
+    FtpTestServer::Options options;
+    options.refuseActive = true;
+    FtpTestServer refusing(options);
+    ASSERT_TRUE(refusing.writeFile(QStringLiteral("a.jpg"), "picture"));
+    m_account = {refusing.server(), refusing.user(), refusing.password(), QString()};
+    expectCleanFailure(QStringLiteral("a.jpg"), FtpStatus::TransferFailed);
+    EXPECT_TRUE(waitUntil([&] { return refusing.openConnections() == 0; }));
+}
+
 class SizeBoundTest : public FtpDownloaderTest {
 protected:
     SizeBoundTest() : FtpDownloaderTest({}, smallDownloads()) {}

@@ -6,10 +6,11 @@
 
 namespace {
 
-// The server program. Arguments: root user password log refuse-passive order silent.
+// The server program. Arguments: root user password log refuse-passive order silent
+// refuse-active.
 constexpr const char* kServerScript = R"PY(
 import logging, socket, sys
-root, user, password, log_path, refuse_passive, order, silent = sys.argv[1:8]
+root, user, password, log_path, refuse_passive, order, silent, refuse_active = sys.argv[1:9]
 logging.basicConfig(level=logging.CRITICAL)
 
 if silent == '1':
@@ -58,6 +59,13 @@ class Handler(FTPHandler):
         self.push_dtp_data(data.encode('utf8', self.unicode_errors), cmd='NLST')
         return path
 
+    if refuse_active == '1':
+        def ftp_PORT(self, line):
+            self.respond('502 Active mode is refused here.')
+
+        def ftp_EPRT(self, line):
+            self.respond('502 Active mode is refused here.')
+
     if refuse_passive == '1':
         def ftp_PASV(self, line):
             self.respond('502 Passive mode is refused here.')
@@ -91,7 +99,8 @@ FtpTestServer::FtpTestServer(const Options& options) : m_options(options) {
                             m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
                             m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
                                                                       : QStringLiteral("sorted"),
-                            m_options.silent ? QStringLiteral("1") : QStringLiteral("0")});
+                            m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
+                            m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0")});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(10000))

@@ -19,6 +19,8 @@ public:
         QString password = QStringLiteral("s3cret pass");
         // Answers PASV and EPSV with an error, so only active data connections work.
         bool refusePassive = false;
+        // Answers PORT and EPRT with an error, so no active data connection can be made.
+        bool refuseActive = false;
         // Name listings come in this order, not the file system's.
         ListingOrder order = ListingOrder::Sorted;
         // Accepts connections and then never says anything (not even a greeting).
