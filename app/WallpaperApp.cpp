@@ -3,15 +3,19 @@
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
 #include "ftp/FtpDownloader.h"
+#include "platform/Autostart.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
 #include "platform/Profile.h"
 #include "platform/ScreenInfo.h"
 #include "platform/ScreenWatcher.h"
+#include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "resources/AppTexts.h"
 #include "wallpaper/PictureConverter.h"
+#include "wallpaper/PreviousWallpaper.h"
+#include "wallpaper/WallpaperApplier.h"
 #include "worker/ChangeServices.h"
 #include "worker/SlideShowState.h"
 #include "worker/SlideShowWorker.h"
@@ -75,13 +79,29 @@ int WallpaperApp::main(int argc, char** argv) {
     };
     changeServices.closeFtpSession = [&ftpDownloader] { ftpDownloader.CloseFtpSession(); };
     changeServices.abortDownload = [&ftpDownloader] { ftpDownloader.abort(); };
+    WallpaperApplier applier(*platform.desktopWallpaper);
+    changeServices.apply = [&applier](const QString& bitmap, std::int32_t layout) {
+        applier.ApplyWallpaper(bitmap, layout);
+    };
+    changeServices.resolveShortcut = [&platform](const QString& path) {
+        return platform.shortcutResolver->resolveShortcut(path);
+    };
     SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
+    PreviousWallpaper previousWallpaper(*platform.profile, *platform.desktopWallpaper);
 
     TrayWindow::Context context{.state = state,
                                 .settingsStore = settingsStore,
                                 .paths = platform.paths,
                                 .tips = tips,
                                 .slideShow = &slideShow};
+    context.storeOldWallpaper = [&previousWallpaper] { previousWallpaper.StoreOldWallpaper(); };
+    context.restoreOldWallpaper = [&previousWallpaper] { previousWallpaper.RestoreOldWallpaper(); };
+    context.updateAutorun = [&platform](bool autoRun) {
+        if (autoRun)
+            platform.autostart->enable(platform.paths.programPath);
+        else
+            platform.autostart->disable();
+    };
     TrayWindow window(std::move(context));
 
     ShutdownSignals shutdownSignals;

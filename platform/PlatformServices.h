@@ -4,9 +4,12 @@
 
 #include <memory>
 
-class ImageLibrary;
+class Autostart;
+class DesktopWallpaper;
 class FtpClient;
+class ImageLibrary;
 class Profile;
+class ShortcutResolver;
 
 // The platform's implementations of every adapter, chosen here and nowhere else.
 struct PlatformServices {
@@ -14,6 +17,11 @@ struct PlatformServices {
     std::unique_ptr<Profile> profile;
     std::unique_ptr<ImageLibrary> imageLibrary; // for the worker's picture conversions
     std::shared_ptr<FtpClient> ftp;             // shared by the downloads and the folder listings
+    // The session's wallpaper service; any thread may call it.
+    std::unique_ptr<DesktopWallpaper> desktopWallpaper;
+    // Follows shortcut files; any thread may call it.
+    std::unique_ptr<ShortcutResolver> shortcutResolver;
+    std::unique_ptr<Autostart> autostart;
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;

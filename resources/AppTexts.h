@@ -15,6 +15,10 @@ inline constexpr const char* kTipPrefix = "Tessaron - ";
 inline constexpr const char* kTipFileNotFound = "Tessaron - File is not found";
 inline constexpr int kTipMaxChars = 63;
 
+// The per-user autostart entry and its description.
+inline constexpr const char* kAutostartEntryName = "Tessaron.desktop";
+inline constexpr const char* kAutostartDescription = "Descriptor";
+
 inline constexpr const char* kRestoreQuestionCaption = "Question";
 inline constexpr const char* kRestoreQuestion = "Restore old wallpaper?";
 

@@ -3,6 +3,9 @@
 #include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
 #include "platform/VipsImageLibrary.h"
+#include "platform/linux/DesktopWallpaperChooser.h"
+#include "platform/linux/SymlinkShortcutResolver.h"
+#include "platform/linux/XdgAutostart.h"
 
 PlatformServices::PlatformServices() = default;
 PlatformServices::PlatformServices(PlatformServices&&) noexcept = default;
@@ -16,5 +19,11 @@ PlatformServices PlatformServices::create(const QString& programPath) {
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
     services.imageLibrary = std::make_unique<VipsImageLibrary>();
     services.ftp = std::make_shared<CurlFtpClient>();
+    services.desktopWallpaper =
+        DesktopWallpaperChooser(QProcessEnvironment::systemEnvironment(), services.paths.dataDir,
+                                QDBusConnection::sessionBus())
+            .choose();
+    services.shortcutResolver = std::make_unique<SymlinkShortcutResolver>();
+    services.autostart = std::make_unique<XdgAutostart>(services.paths.autostartDir);
     return services;
 }

@@ -36,6 +36,8 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     }));
     EXPECT_EQ(readAll(m_program.fileListPath()), QByteArray(4, '\0'));
     const QByteArray listBefore = readAll(m_program.fileListPath());
+    // The start has recorded the previous wallpaper, and nothing else, in the profile.
+    const QByteArray profileBefore = readAll(m_program.profilePath());
 
     auto second = m_program.start();
     ASSERT_TRUE(waitForExit(*second));
@@ -44,7 +46,8 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     EXPECT_TRUE(second->readAllStandardError().isEmpty());
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_EQ(readAll(m_program.fileListPath()), listBefore);
-    EXPECT_FALSE(QFile::exists(m_program.profilePath()));
+    EXPECT_EQ(readAll(m_program.profilePath()), profileBefore);
+    EXPECT_FALSE(profileBefore.contains("[Settings]"));
 
     // A termination request saves everything as Exit does and ends normally.
     ::kill(static_cast<pid_t>(first->processId()), SIGTERM);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+// The desktop's wallpaper in the program's own vocabulary: the three values "Wallpaper" (the
+// picture's full path, empty for no picture), "WallpaperStyle" and "TileWallpaper" ("1" tiled,
+// "0" otherwise). Each backend maps them to its desktop's own settings.
+struct WallpaperValues {
+    QString wallpaper;
+    std::int32_t wallpaperStyle = 0;
+    QString tileWallpaper = QStringLiteral("0");
+
+    bool operator==(const WallpaperValues&) const = default;
+};
+
+// What a backend read from the desktop so that it can put it back exactly: the three values,
+// and the backend's own record (settings the three values cannot express, such as a key the
+// user never set). The record is opaque text that only the backend that wrote it reads.
+struct WallpaperSnapshot {
+    WallpaperValues values;
+    QString detail;
+
+    bool operator==(const WallpaperSnapshot&) const = default;
+};
+
+// One desktop's wallpaper service. Calls are serialised here, so the worker thread's changes
+// and the user-interface thread's restore never interleave. Every call is bounded in time and
+// silent: failures come back as false or nothing, never as an exception or a message.
+class DesktopWallpaper {
+public:
+    virtual ~DesktopWallpaper() = default;
+
+    // A short lower-case name of the backend ("x11", "gnome", ...).
+    virtual QString name() const = 0;
+
+    // Whether the desktop can be reached now (schema installed, service present, ...).
+    bool probe();
+    // Shows the picture of `values`; the desktop shows the file's current content even when
+    // the path is the one already shown. False when the desktop could not be reached.
+    bool show(const WallpaperValues& values);
+    // The wallpaper as the user has it now, or nothing when it cannot be read.
+    std::optional<WallpaperSnapshot> read();
+    // Puts back what read() gave; a snapshot whose detail this backend did not write is put
+    // back from its three values. False when the desktop could not be reached.
+    bool restore(const WallpaperSnapshot& snapshot);
+
+protected:
+    virtual bool doProbe() = 0;
+    virtual bool doShow(const WallpaperValues& values) = 0;
+    virtual std::optional<WallpaperSnapshot> doRead() = 0;
+    virtual bool doRestore(const WallpaperSnapshot& snapshot) { return doShow(snapshot.values); }
+
+private:
+    std::mutex m_mutex;
+};
