@@ -13,6 +13,7 @@
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "resources/AppTexts.h"
+#include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
 #include "wallpaper/PreviousWallpaper.h"
 #include "wallpaper/WallpaperApplier.h"
@@ -89,6 +90,13 @@ int WallpaperApp::main(int argc, char** argv) {
     SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
     PreviousWallpaper previousWallpaper(*platform.profile, *platform.desktopWallpaper);
 
+    TrayWindow* trayWindow = nullptr; // set once constructed; the dialogs run only after
+    DialogRunner dialogs(
+        {.state = state, .appName = platform.paths.appName, .changeNow = [&trayWindow] {
+             if (trayWindow)
+                 trayWindow->changeNow();
+         }});
+
     TrayWindow::Context context{.state = state,
                                 .settingsStore = settingsStore,
                                 .paths = platform.paths,
@@ -102,7 +110,14 @@ int WallpaperApp::main(int argc, char** argv) {
         else
             platform.autostart->disable();
     };
+    context.runProperties = [&dialogs](const WallpaperSettings& current,
+                                       const std::function<void(const WallpaperSettings&)>& apply) {
+        return dialogs.runProperties(current, apply);
+    };
+    context.runAbout = [&dialogs] { dialogs.runAbout(); };
+    context.cancelModalDialog = [&dialogs] { dialogs.cancelModalDialog(); };
     TrayWindow window(std::move(context));
+    trayWindow = &window;
 
     ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,

@@ -75,14 +75,19 @@ void FileDropList::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void FileDropList::dropEvent(QDropEvent* event) {
-    if (!m_acceptsDrops) {
+    if (takeDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
         event->ignore();
-        return;
-    }
-    const QStringList paths = localPaths(event->mimeData());
-    event->acceptProposedAction();
+}
+
+bool FileDropList::takeDrop(const QMimeData* mime) {
+    if (!m_acceptsDrops)
+        return false;
+    const QStringList paths = localPaths(mime);
     if (!paths.isEmpty())
         emit filesDropped(paths);
+    return true;
 }
 
 void FileDropList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -22,6 +22,9 @@ public:
 
     // The local paths a drop carries, in the drop's order; other addresses are skipped.
     static QStringList localPaths(const QMimeData* mime);
+    // Takes what was dropped: reports its local paths when this view takes drops. True when
+    // the drop was taken.
+    bool takeDrop(const QMimeData* mime);
 
 signals:
     void filesDropped(const QStringList& paths);

@@ -27,8 +27,11 @@ void HyperlinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = m_pressed && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     m_pressed = false;
-    if (!click)
-        return;
+    if (click)
+        activate();
+}
+
+void HyperlinkLabel::activate() {
     emit clicked();
     if (m_opener)
         m_opener(m_target);

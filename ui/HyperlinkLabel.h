@@ -19,6 +19,8 @@ public:
     // Replaces the desktop opener (tests record the address instead).
     void setOpener(Opener opener) { m_opener = std::move(opener); }
     QUrl target() const { return m_target; }
+    // What a click does: report it and open the address.
+    void activate();
     const QPixmap& picture() const { return m_picture; }
 
 signals:

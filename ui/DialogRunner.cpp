@@ -1,0 +1,41 @@
+#include "ui/DialogRunner.h"
+
+#include "ui/AboutDialog.h"
+#include "worker/SlideShowState.h"
+
+DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {}
+
+std::optional<WallpaperSettings>
+DialogRunner::runProperties(const WallpaperSettings& current,
+                            const std::function<void(const WallpaperSettings&)>& apply) {
+    PropertiesDialog::Services services;
+    services.state = &m_hooks.state;
+    // The main window takes only the edited fields, so any base record will do.
+    services.apply = [&apply, &current](const PropertiesRecord& r) { apply(r.applyTo(current)); };
+    services.mainWindowExists = [] { return true; }; // the window outlives its modal dialogs
+    services.changeNow = m_hooks.changeNow;
+    services.listFolder = m_hooks.listFolder;
+    services.appName = m_hooks.appName;
+
+    PropertiesDialog dialog(PropertiesRecord::fromSettings(current), std::move(services));
+    m_properties = &dialog;
+    const int result = dialog.exec();
+    m_properties = nullptr;
+    if (result != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.record().applyTo(current);
+}
+
+void DialogRunner::runAbout() {
+    AboutDialog dialog;
+    m_about = &dialog;
+    dialog.exec();
+    m_about = nullptr;
+}
+
+void DialogRunner::cancelModalDialog() {
+    if (m_properties)
+        m_properties->cancelFromOutside();
+    if (m_about)
+        m_about->reject();
+}
