@@ -91,11 +91,14 @@ int WallpaperApp::main(int argc, char** argv) {
     PreviousWallpaper previousWallpaper(*platform.profile, *platform.desktopWallpaper);
 
     TrayWindow* trayWindow = nullptr; // set once constructed; the dialogs run only after
-    DialogRunner dialogs(
-        {.state = state, .appName = platform.paths.appName, .changeNow = [&trayWindow] {
-             if (trayWindow)
-                 trayWindow->changeNow();
-         }});
+    DialogRunner dialogs({.state = state,
+                          .appName = platform.paths.appName,
+                          .changeNow =
+                              [&trayWindow] {
+                                  if (trayWindow)
+                                      trayWindow->changeNow();
+                              },
+                          .ftp = platform.ftp});
 
     TrayWindow::Context context{.state = state,
                                 .settingsStore = settingsStore,

@@ -1,9 +1,31 @@
 #include "ui/DialogRunner.h"
 
+#include "ftp/FolderListingJob.h"
 #include "ui/AboutDialog.h"
 #include "worker/SlideShowState.h"
 
-DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {}
+DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {
+    if (!m_hooks.listFolder && m_hooks.ftp)
+        m_hooks.listFolder = [this](const FtpAccount& account, PropertiesDialog::ListingDone done) {
+            listWithJob(account, std::move(done));
+        };
+}
+
+DialogRunner::~DialogRunner() = default;
+
+void DialogRunner::listWithJob(const FtpAccount& account, PropertiesDialog::ListingDone done) {
+    // One job per listing: a listing still running when the dialog closes ends on its own.
+    auto* job = new FolderListingJob(m_hooks.ftp, m_jobs.get());
+    QObject::connect(job, &FolderListingJob::finished, job,
+                     [job, done](const FolderListingResult& result) {
+                         job->deleteLater();
+                         done(result);
+                     });
+    if (!job->start(account)) {
+        delete job;
+        done(FolderListingResult{});
+    }
+}
 
 std::optional<WallpaperSettings>
 DialogRunner::runProperties(const WallpaperSettings& current,

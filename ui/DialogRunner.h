@@ -3,11 +3,14 @@
 #include "ui/PropertiesDialog.h"
 #include "worker/WallpaperSettings.h"
 
+#include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AboutDialog;
+class FtpClient;
 class SlideShowState;
 
 // Runs the program's two dialogs modally for the main window: the Properties dialog on a copy
@@ -18,10 +21,13 @@ public:
         SlideShowState& state;
         QString appName;
         std::function<void()> changeNow{};
+        // Lists server folders for "Get list"; when empty, listings run as jobs on `ftp`.
         std::function<void(const FtpAccount&, PropertiesDialog::ListingDone)> listFolder{};
+        std::shared_ptr<FtpClient> ftp{};
     };
 
     explicit DialogRunner(Hooks hooks);
+    ~DialogRunner();
 
     // The values of OK, or nothing when cancelled. `apply` takes the values of the dialog's
     // Apply button.
@@ -31,8 +37,18 @@ public:
     void runAbout();
     void cancelModalDialog();
 
+    // How "Get list" lists a server folder (empty when there is no way to).
+    const std::function<void(const FtpAccount&, PropertiesDialog::ListingDone)>&
+    listFolder() const {
+        return m_hooks.listFolder;
+    }
+
 private:
+    void listWithJob(const FtpAccount& account, PropertiesDialog::ListingDone done);
+
     Hooks m_hooks;
+    // Parent of the listing jobs still running: ending the runner aborts and joins them.
+    std::unique_ptr<QObject> m_jobs = std::make_unique<QObject>();
     QPointer<PropertiesDialog> m_properties;
     QPointer<AboutDialog> m_about;
 };

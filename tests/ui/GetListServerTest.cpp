@@ -1,0 +1,81 @@
+#include "platform/CurlFtpClient.h"
+#include "tests/support/FtpTestServer.h"
+#include "tests/support/ProgramUnderTest.h"
+#include "tests/ui/PropertiesDialogFixture.h"
+#include "ui/DialogRunner.h"
+
+namespace T = PropertiesDialogTemplate;
+
+namespace {
+
+// "Get list" through the program's own listing job against a real FTP server.
+class GetListServerTest : public PropertiesDialogFixture {
+protected:
+    GetListServerTest() {
+        m_listFolder = m_runner.listFolder();
+        m_server.makeDir(QStringLiteral("pub/pics"));
+        for (const char* name : {"a.jpg", "b.txt", "c.Jpeg", "d.gif.txt"})
+            m_server.writeFile(QStringLiteral("pub/") + QString::fromLatin1(name), "x");
+    }
+
+    PropertiesDialog& openFor(const QString& password, const QString& folder) {
+        WallpaperSettings s = baseSettings();
+        s.UseFileList = 2;
+        s.FtpServer = m_server.server();
+        s.FtpLogin = m_server.user();
+        s.FtpPassword = password;
+        s.FtpFolder = folder;
+        return open(s);
+    }
+
+    bool runGetList(PropertiesDialog& dialog) {
+        button(T::IdGetList)->click();
+        EXPECT_FALSE(dialog.control(T::IdGetList)->isEnabled());
+        return waitUntil([&] { return !dialog.getListRunning(); });
+    }
+
+    FtpTestServer m_server;
+    DialogRunner m_runner{{.state = m_state,
+                           .appName = QStringLiteral("tessaron"),
+                           .ftp = std::make_shared<CurlFtpClient>()}};
+};
+
+TEST_F(GetListServerTest, ListsThePicturesOfTheFolderOnceEvenWhenRunTwice) {
+    ASSERT_TRUE(m_server.isRunning());
+    setUrls({QStringLiteral("ftp://old/x.jpg")});
+    PropertiesDialog& dialog = openFor(m_server.password(), QStringLiteral("pub"));
+    const QString base = QStringLiteral("ftp://") + m_server.server() + QStringLiteral("/pub/");
+    const QStringList expected{base + QStringLiteral("a.jpg"), base + QStringLiteral("c.Jpeg"),
+                               base + QStringLiteral("d.gif.txt")};
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(runGetList(dialog));
+        EXPECT_EQ(urls(), expected);
+        EXPECT_EQ(rows(dialog.urlListView()), expected);
+        EXPECT_TRUE(dialog.control(T::IdGetList)->isEnabled());
+    }
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ftp://") + m_server.server() + QStringLiteral("/pub"));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(GetListServerTest, WrongFolderAndWrongPasswordKeepTheListAndSaySo) {
+    ASSERT_TRUE(m_server.isRunning());
+    const QStringList before{QStringLiteral("ftp://old/x.jpg")};
+    setUrls(before);
+    PropertiesDialog& dialog = openFor(m_server.password(), QStringLiteral("missing"));
+    ASSERT_TRUE(runGetList(dialog));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, QStringLiteral("The folder can not found on  FTP server"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ftp://") + m_server.server());
+
+    edit(T::IdFtpPassword)->setText(QStringLiteral("wrong"));
+    edit(T::IdFtpFolder)->setText(QStringLiteral("pub"));
+    ASSERT_TRUE(runGetList(dialog));
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[1].caption, QStringLiteral("Fatal error"));
+    EXPECT_EQ(m_messages[1].text, QStringLiteral("Can not create Internet session"));
+    EXPECT_EQ(urls(), before);
+    EXPECT_EQ(rows(dialog.urlListView()), before);
+    EXPECT_TRUE(dialog.control(T::IdGetList)->isEnabled());
+}
+
+} // namespace
