@@ -14,17 +14,8 @@ DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {
 DialogRunner::~DialogRunner() = default;
 
 void DialogRunner::listWithJob(const FtpAccount& account, PropertiesDialog::ListingDone done) {
-    // One job per listing: a listing still running when the dialog closes ends on its own.
-    auto* job = new FolderListingJob(m_hooks.ftp, m_jobs.get());
-    QObject::connect(job, &FolderListingJob::finished, job,
-                     [job, done](const FolderListingResult& result) {
-                         job->deleteLater();
-                         done(result);
-                     });
-    if (!job->start(account)) {
-        delete job;
-        done(FolderListingResult{});
-    }
+    // A listing still running when the runner ends is aborted and reports nothing.
+    FolderListingJob::listFolder(m_hooks.ftp, account, m_jobs.get(), std::move(done));
 }
 
 std::optional<WallpaperSettings>
