@@ -2,10 +2,23 @@
 
 #include "worker/PictureExtensions.h"
 
+#include <array>
+
 namespace {
 
+// The table in upper case, made once: the test runs for every file of a folder walk.
+const std::array<QString, PictureExtensions.size()>& upperExtensions() {
+    static const std::array<QString, PictureExtensions.size()> table = [] {
+        std::array<QString, PictureExtensions.size()> upper;
+        for (std::size_t i = 0; i < PictureExtensions.size(); ++i)
+            upper[i] = QString::fromLatin1(PictureExtensions[i]).toUpper();
+        return upper;
+    }();
+    return table;
+}
+
 bool containsType(const QString& upper, std::size_t index) {
-    return upper.contains(QString::fromLatin1(PictureExtensions[index]).toUpper());
+    return upper.contains(upperExtensions()[index]);
 }
 
 } // namespace
