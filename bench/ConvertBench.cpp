@@ -3,7 +3,8 @@
 //   tessaron-convert IN OUT [--layout N] [--screen WxH] [--work-area L,T,R,B] [--repeat N]
 // Exit status 0 when a bitmap was written, 1 when the picture gave no result, 2 on bad usage.
 // --repeat converts the picture N times in this process and prints the resident memory after
-// the first and the last conversion, to show that a resident program does not grow.
+// the first, the second, every 25th and the last conversion, to show that a resident program
+// does not grow.
 
 #include "platform/VipsImageLibrary.h"
 #include "wallpaper/PictureConverter.h"
@@ -91,8 +92,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < repeat; ++i) {
         QFile::remove(positional[1]);
         written = converter.ConvertPicture(positional[0], positional[1], layout, screen);
-        if (repeat > 1 && (i == 0 || i == repeat - 1))
-            std::fprintf(stderr, "after conversion %d: resident %ld kB\n", i + 1,
+        const int done = i + 1;
+        if (repeat > 1 && (done == repeat || done == 1 || done == 2 || done % 25 == 0))
+            std::fprintf(stderr, "after conversion %d: resident %ld kB\n", done,
                          residentKilobytes());
     }
     return written ? 0 : 1;

@@ -1,7 +1,9 @@
 #include "platform/BitmapWriter.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <array>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -48,14 +50,15 @@ bool BitmapWriter::write(const QString& path, int width, int height,
     put32(&header[38], kPixelsPerMetre);
     put32(&header[42], kPixelsPerMetre);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside the target and renamed over it, so a reader never sees half a bitmap
+    // and a failed write leaves nothing. Not synced to disk: the bitmap is made again at the
+    // next change, and a sync costs more than the conversion on slow disks.
+    QTemporaryFile file(QFileInfo(path).absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!file.open())
         return false;
     if (file.write(reinterpret_cast<const char*>(header.data()), header.size()) !=
-        static_cast<qint64>(header.size())) {
-        file.cancelWriting();
+        static_cast<qint64>(header.size()))
         return false;
-    }
     std::vector<std::uint8_t> row(stride, 0);
     for (int y = height - 1; y >= 0; --y) {
         const std::uint8_t* src = rgb.data() + rowBytes * static_cast<std::uint64_t>(y);
@@ -65,10 +68,16 @@ bool BitmapWriter::write(const QString& path, int width, int height,
             row[x * 3 + 2] = src[x * 3];
         }
         if (file.write(reinterpret_cast<const char*>(row.data()), static_cast<qint64>(stride)) !=
-            static_cast<qint64>(stride)) {
-            file.cancelWriting();
+            static_cast<qint64>(stride))
             return false;
-        }
     }
-    return file.commit();
+    if (!file.flush())
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        return false;
+    file.setAutoRemove(false); // it is the bitmap now
+    return true;
 }
