@@ -1,3 +1,6 @@
+#include "ftp/FtpDownloader.h"
+#include "platform/CurlFtpClient.h"
+#include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
@@ -110,4 +113,54 @@ TEST(FtpListSource, StopAbortsADownloadInProgress) {
     rig.worker().stop(std::chrono::seconds(20));
     EXPECT_TRUE(aborted->load());
     EXPECT_EQ(rig.worker().lastExitCode(), 0);
+}
+
+TEST(FtpListSource, ShowsPicturesFromARealServerAndStaysOnAFailedOne) {
+    FtpTestServer server;
+    ASSERT_TRUE(server.isRunning());
+    ASSERT_TRUE(server.writeFile("pics/one.jpg", "1"));
+    ASSERT_TRUE(server.writeFile("pics/Two.GIF", "2"));
+    ASSERT_TRUE(server.writeFile("pics/three.bmp", "3"));
+    WorkerRig rig;
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.UseFileList = 2;
+        s.CurURLListPos = 2;
+        s.FtpServer = server.server();
+        s.FtpLogin = server.user();
+        s.FtpPassword = server.password();
+        s.FtpFolder = "pics";
+    });
+    // The entries name another host and folder: only the name after the last "/" counts.
+    rig.setUrlList({"ftp://elsewhere/x/one.jpg", "ftp://elsewhere/x/Two.GIF", "three.bmp"});
+    FtpDownloader downloader(
+        std::make_shared<CurlFtpClient>(),
+        [&rig] {
+            const WallpaperSettings s = rig.settings();
+            return FtpAccount{s.FtpServer, s.FtpLogin, s.FtpPassword, s.FtpFolder};
+        },
+        rig.root() + "/run");
+    rig.services().downloadFtpFile = [&](const QString& name) {
+        return downloader.DownloadFtpFile(name);
+    };
+    rig.services().abortDownload = [&] { downloader.abort(); };
+
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    for (int i = 2; i <= 3; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"three.bmp", "one.bmp", "Two.bmp"}));
+    EXPECT_EQ(rig.converted()[2], rig.root() + "/run/wp400.GIF");
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - Two.GIF"; }));
+
+    // The next picture vanished from the server: nothing changes and the position stays.
+    QFile::remove(server.root() + "/pics/three.bmp");
+    const std::uint64_t calls = rig.worker().sourceCalls();
+    rig.worker().requestChange();
+    ASSERT_TRUE(waitUntil([&] { return rig.worker().sourceCalls() > calls; }));
+    EXPECT_TRUE(waitUntil([&] { return server.openConnections() == 0; }));
+    rig.worker().stop(std::chrono::seconds(20));
+    EXPECT_EQ(rig.applied().size(), 3);
+    EXPECT_EQ(rig.settings().CurURLListPos, 2);
 }
