@@ -102,18 +102,3 @@ TEST(SlideShowWorker, StopDuringAConversionAppliesNothingAfterward) {
     EXPECT_TRUE(rig.tips().isEmpty());
     EXPECT_EQ(rig.settings().CurScanFolderPos, 0);
 }
-
-TEST(SlideShowWorker, WaitsForTheListsBeforeReadingThem) {
-    WorkerRig rig;
-    const QString a = rig.makeFile("p/a.gif");
-    rig.state().modify([](SlideShowState::Data& d) {
-        d.listsLoaded = false;
-        d.settings.UseFileList = 1;
-        d.settings.CurFileListPos = 5;
-    });
-    rig.worker().start();
-    rig.state().setLists({*ListEntry::fromText(a)}, {});
-    ASSERT_TRUE(rig.waitForApplied(1));
-    EXPECT_EQ(rig.appliedNames(), QStringList{"A.bmp"});
-    EXPECT_EQ(rig.worker().sourceCalls(), 1u);
-}
