@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
+#include <string_view>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -79,10 +80,25 @@ bool readOwnFormat(const QByteArray& localPath, VipsPicture& out) {
     return true;
 }
 
+bool trustedLoader(const char* name) {
+    static constexpr const char* kTrusted[] = {"VipsForeignLoadJpeg",  "VipsForeignLoadPng",
+                                               "VipsForeignLoadNsgif", "VipsForeignLoadTiff",
+                                               "VipsForeignLoadWebp",  "VipsForeignLoadHeif"};
+    const std::string_view loader(name);
+    for (const char* trusted : kTrusted)
+        if (loader.starts_with(trusted))
+            return true;
+    return false;
+}
+
 bool readVipsHeader(const QByteArray& localPath, VipsPicture& out) {
     VSource source = VSource::new_from_file(localPath.constData());
-    // Only loaders that are not blocked are found, so untrusted ones never see the file.
-    if (!vips_foreign_find_load_source(source.get_source()))
+    // Only loaders of picture formats that are fuzzed for hostile input are used; the rest
+    // (ImageMagick, text matrices, raw data, PDF, SVG, ...) would take almost any file for a
+    // picture. Checked here rather than blocked process-wide: other code in the program may
+    // use those loaders on files it wrote itself.
+    const char* loader = vips_foreign_find_load_source(source.get_source());
+    if (!loader || !trustedLoader(loader))
         return false;
     const VImage header = VImage::new_from_source(
         source, "", VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
@@ -160,15 +176,6 @@ bool VipsImageLibrary::available() {
         vips_cache_set_max(0);
         vips_cache_set_max_mem(0);
         vips_cache_set_max_files(0);
-        // Only loaders of picture formats that are fuzzed for hostile input are used; the
-        // rest (ImageMagick, text matrices, raw data, PDF, SVG, ...) would take almost any
-        // file for a picture. Our own readers handle BMP, PCX and TGA.
-        vips_block_untrusted_set(TRUE);
-        vips_operation_block_set("VipsForeignLoad", TRUE);
-        for (const char* loader :
-             {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
-              "VipsForeignLoadTiff", "VipsForeignLoadWebp", "VipsForeignLoadHeif"})
-            vips_operation_block_set(loader, FALSE);
         // The program logs nothing; a damaged picture's details are of no use to anyone.
         g_log_set_handler(
             "VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),

@@ -3,7 +3,7 @@
 #include "platform/ImageLibrary.h"
 
 // The picture library over libvips. libvips reads JPEG, PNG, GIF, TIFF, WebP, HEIF and the
-// other formats it trusts with untrusted input (the rest are blocked); BMP, PCX and TGA are
+// other formats it trusts with untrusted input (no other loader is used); BMP, PCX and TGA are
 // read by our own readers. Decoding waits until save knows the final size, so a large JPEG is
 // shrunk while it is decoded instead of being held whole. Output is always 24-bit sRGB, with
 // colour profiles and orientation tags applied and alpha flattened onto black.
