@@ -62,21 +62,19 @@ TEST_F(FolderListingTest, PicturesOfTheFolderInListingOrderWithTheReportedDirect
     EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
 }
 
-TEST_F(FolderListingTest, LoginFolderReportedAsRootGivesASingleSlash) {
+TEST_F(FolderListingTest, RootGivesASingleSlashAndAnEmptyFolderNoEntries) {
     ASSERT_TRUE(m_server.writeFile(QStringLiteral("top.BMP"), "x"));
     const FolderListingResult result = list();
     EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
     EXPECT_EQ(result.directory, QStringLiteral("/"));
     EXPECT_EQ(result.urls, QStringList({url(QStringLiteral("/top.BMP"))}));
     EXPECT_FALSE(anyCommandStartsWith(m_server.commands(), QStringLiteral("CWD")));
-}
 
-TEST_F(FolderListingTest, EmptyFolderIsListedWithNoEntries) {
     m_account.folder = QStringLiteral("/empty");
-    const FolderListingResult result = list();
-    EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
-    EXPECT_EQ(result.directory, QStringLiteral("/empty"));
-    EXPECT_TRUE(result.urls.isEmpty());
+    const FolderListingResult empty = list();
+    EXPECT_EQ(empty.outcome, FolderListingResult::Outcome::Listed);
+    EXPECT_EQ(empty.directory, QStringLiteral("/empty"));
+    EXPECT_TRUE(empty.urls.isEmpty());
 }
 
 TEST_F(FolderListingTest, FailureKinds) {
@@ -101,13 +99,9 @@ TEST_F(FolderListingTest, FailureKinds) {
 
 class ReversedListingTest : public FolderListingTest {
 protected:
-    ReversedListingTest() : FolderListingTest(reversedAndActiveOnly()) {}
-    static FtpTestServer::Options reversedAndActiveOnly() {
-        FtpTestServer::Options options;
-        options.order = FtpTestServer::ListingOrder::Reversed;
-        options.refusePassive = true;
-        return options;
-    }
+    ReversedListingTest()
+        : FolderListingTest(
+              {.refusePassive = true, .order = FtpTestServer::ListingOrder::Reversed}) {}
 };
 
 TEST_F(ReversedListingTest, ServerOrderIsKeptAndTheDataConnectionIsActive) {
@@ -119,7 +113,7 @@ TEST_F(ReversedListingTest, ServerOrderIsKeptAndTheDataConnectionIsActive) {
     EXPECT_FALSE(anyCommandStartsWith(m_server.commands(), QStringLiteral("PASV")));
 }
 
-TEST_F(FolderListingTest, JobDeliversOnTheCallersThreadAndRefusesASecondStart) {
+TEST_F(FolderListingTest, JobDeliversOnTheCallersThreadOnceAndRefusesASecondStart) {
     ensureQtApplication();
     FolderListingJob job(std::make_shared<CurlFtpClient>());
     std::optional<FolderListingResult> delivered;
@@ -141,34 +135,26 @@ TEST_F(FolderListingTest, JobDeliversOnTheCallersThreadAndRefusesASecondStart) {
     ASSERT_TRUE(job.start(m_account));
     ASSERT_TRUE(waitUntil([&] { return delivered.has_value(); }));
     EXPECT_EQ(delivered->urls.size(), 3);
-}
 
-TEST_F(FolderListingTest, OwnedListingDeliversOnceAndRemovesItsJob) {
-    ensureQtApplication();
+    // An owned listing delivers once and removes its job.
     QObject owner;
     int calls = 0;
-    FolderListingResult delivered;
-    m_account.folder = QStringLiteral("pub");
+    FolderListingResult ownedResult;
     FolderListingJob::listFolder(std::make_shared<CurlFtpClient>(), m_account, &owner,
                                  [&](const FolderListingResult& result) {
                                      ++calls;
-                                     delivered = result;
+                                     ownedResult = result;
                                  });
     ASSERT_TRUE(waitUntil([&] { return calls > 0; }));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(delivered.urls.size(), 3);
+    EXPECT_EQ(ownedResult.urls.size(), 3);
     EXPECT_TRUE(owner.children().isEmpty());
 }
 
 class ActiveRefusingListingTest : public FolderListingTest {
 protected:
-    ActiveRefusingListingTest() : FolderListingTest(refusingActive()) {}
-    static FtpTestServer::Options refusingActive() {
-        FtpTestServer::Options options;
-        options.refuseActive = true;
-        return options;
-    }
+    ActiveRefusingListingTest() : FolderListingTest({.refuseActive = true}) {}
 };
 
 TEST_F(ActiveRefusingListingTest, ListingWithoutADataConnectionIsAFailureNotAnEmptyFolder) {
@@ -179,18 +165,8 @@ TEST_F(ActiveRefusingListingTest, ListingWithoutADataConnectionIsAFailureNotAnEm
     EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
 }
 
-class BoundedListingTest : public FolderListingTest {
-protected:
-    BoundedListingTest() : m_bounded(smallListings()) {}
-    static FtpLimits smallListings() {
-        FtpLimits limits;
-        limits.maxListingBytes = 100;
-        return limits;
-    }
-    CurlFtpClient m_bounded;
-};
-
-TEST_F(BoundedListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) {
+TEST_F(FolderListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) {
+    CurlFtpClient bounded(FtpLimits{.maxListingBytes = 100});
     QStringList all;
     for (int i = 10; i < 60; ++i) {
         const QString name = QStringLiteral("p%1.jpg").arg(i);
@@ -198,7 +174,7 @@ TEST_F(BoundedListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) 
         all.append(url(QStringLiteral("/many/") + name));
     }
     m_account.folder = QStringLiteral("many");
-    const FolderListingResult result = FolderListingJob::run(m_bounded, m_account);
+    const FolderListingResult result = FolderListingJob::run(bounded, m_account);
     EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
     // 100 bytes hold 11 or 12 names of 7 bytes, by the line ends the server sends; the name
     // cut at the bound is not among them.
@@ -209,12 +185,7 @@ TEST_F(BoundedListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) 
 
 class SilentListingTest : public FolderListingTest {
 protected:
-    SilentListingTest() : FolderListingTest(silent()) {}
-    static FtpTestServer::Options silent() {
-        FtpTestServer::Options options;
-        options.silent = true;
-        return options;
-    }
+    SilentListingTest() : FolderListingTest({.silent = true}) {}
 };
 
 TEST_F(SilentListingTest, AbortedOrDestroyedJobEndsPromptlyAndDeliversNothing) {
@@ -241,15 +212,12 @@ TEST_F(SilentListingTest, AbortedOrDestroyedJobEndsPromptlyAndDeliversNothing) {
     EXPECT_FALSE(delivered);
 }
 
-TEST(FolderListingUrls, AddressIsServerDirectoryAndNameWithOneSeparator) {
+TEST(FolderListingUrls, AddressIsServerDirectoryAndNameAndAnyMarkInItAccepts) {
     using FolderListing::entryUrl;
     EXPECT_EQ(entryUrl("S", "/pub/pics", "sunset.jpg"), "ftp://S/pub/pics/sunset.jpg");
     EXPECT_EQ(entryUrl("S", "/", "a.jpg"), "ftp://S/a.jpg");
     EXPECT_EQ(entryUrl("S", "/C:\\pics\\", "a.jpg"), "ftp://S/C:\\pics\\a.jpg");
     EXPECT_EQ(entryUrl("S:2121", "", "a.jpg"), "ftp://S:2121/a.jpg");
-}
-
-TEST(FolderListingUrls, MarksMatchAnywhereInTheUpperCasedAddress) {
     const QStringList names = {"a.jpg", "b.txt", "pics", "e.TIFF", "f.tga.bak", "g.pcx", "h.jpe"};
     EXPECT_EQ(FolderListing::pictureUrls("host", "/p", names),
               QStringList({"ftp://host/p/a.jpg", "ftp://host/p/e.TIFF", "ftp://host/p/f.tga.bak",

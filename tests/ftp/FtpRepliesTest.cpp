@@ -16,9 +16,7 @@ TEST(FtpNameList, LinesEndedEitherWayBlankLinesDropped) {
     // Multibyte names survive whole.
     EXPECT_EQ(parseNameList("B\xc3\xa4ume.jpg\r\n", 100),
               QStringList({QString::fromUtf8("Bäume.jpg")}));
-}
-
-TEST(FtpNameList, LastLineWithoutEndCountsOnlyWhenTheTransferEndedNormally) {
+    // A last line without an end counts only when the transfer ended normally.
     EXPECT_EQ(parseNameList("a.jpg\r\nb.jp", 100, true), QStringList({"a.jpg", "b.jp"}));
     EXPECT_EQ(parseNameList("a.jpg\r\nb.jp", 100, false), QStringList({"a.jpg"}));
 }
@@ -53,13 +51,6 @@ TEST(FtpDirectoryReply, UnquotedReplyGivesTheRestOfTheLineOtherRepliesNothing) {
     EXPECT_EQ(parseDirectoryReply("257 /plain\r\n"), QStringLiteral("/plain"));
     EXPECT_EQ(parseDirectoryReply("250 \"/pub\" okay\r\n"), std::nullopt);
     EXPECT_EQ(parseDirectoryReply("25"), std::nullopt);
-}
-
-TEST(FtpControlCharacters, LineBreaksAndOtherControlsAreFoundPrintableTextIsNot) {
-    EXPECT_TRUE(FtpReplies::hasControlCharacters("a\r\nb"));
-    EXPECT_TRUE(FtpReplies::hasControlCharacters(QStringLiteral("a") + QChar(0x7f)));
-    EXPECT_TRUE(FtpReplies::hasControlCharacters(QString(1, QChar())));
-    EXPECT_FALSE(FtpReplies::hasControlCharacters(QString::fromUtf8("/Bilder/Bäume 2024")));
 }
 
 } // namespace
