@@ -1,7 +1,11 @@
 #include "platform/linux/DesktopWallpaperChooser.h"
 
 #include "platform/NoDesktopWallpaper.h"
+#include "platform/linux/GSettingsWallpaper.h"
+#include "platform/linux/PlasmaWallpaper.h"
+#include "platform/linux/SwayWallpaper.h"
 #include "platform/linux/X11Wallpaper.h"
+#include "platform/linux/XfceWallpaper.h"
 
 #include <utility>
 
@@ -62,6 +66,18 @@ QStringList DesktopWallpaperChooser::candidates() const {
 }
 
 std::unique_ptr<DesktopWallpaper> DesktopWallpaperChooser::create(const QString& name) const {
+    if (name == u"gnome")
+        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Gnome);
+    if (name == u"cinnamon")
+        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Cinnamon);
+    if (name == u"mate")
+        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Mate);
+    if (name == u"xfce")
+        return std::make_unique<XfceWallpaper>(m_bus);
+    if (name == u"plasma")
+        return std::make_unique<PlasmaWallpaper>(m_bus);
+    if (name == u"sway")
+        return std::make_unique<SwayWallpaper>();
     if (name == u"x11")
         return std::make_unique<X11Wallpaper>(
             m_environment.value(QStringLiteral("DISPLAY")).toLocal8Bit(), m_dataDir);

@@ -1,0 +1,166 @@
+#include "platform/linux/PlasmaWallpaper.h"
+
+#include "platform/linux/WallpaperOptions.h"
+#include "platform/linux/WallpaperRecord.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+namespace {
+
+const QString kService = QStringLiteral("org.kde.plasmashell");
+const QString kImagePlugin = QStringLiteral("org.kde.image");
+
+const std::pair<Placement, int> kFillModes[] = {
+    {Placement::Stretched, 0}, {Placement::Scaled, 1},  {Placement::Zoomed, 2},
+    {Placement::Tiled, 3},     {Placement::Centred, 6},
+};
+
+int fillModeOf(Placement placement) {
+    for (const auto& [candidate, mode] : kFillModes)
+        if (candidate == placement)
+            return mode;
+    return 6;
+}
+
+QString imageUrl(const QString& path) {
+    if (path.isEmpty() || !path.startsWith(QLatin1Char('/')))
+        return path;
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+PlasmaWallpaper::PlasmaWallpaper(QDBusConnection bus, int timeoutMs)
+    : m_bus(std::move(bus)), m_timeoutMs(timeoutMs) {}
+
+QString PlasmaWallpaper::scriptString(const QString& text) {
+    QString literal(QLatin1Char('"'));
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            literal += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            literal += c;
+    }
+    return literal + QLatin1Char('"');
+}
+
+std::optional<QString> PlasmaWallpaper::evaluate(const QString& script) const {
+    if (!m_bus.isConnected())
+        return std::nullopt;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/PlasmaShell"),
+                                                       QStringLiteral("org.kde.PlasmaShell"),
+                                                       QStringLiteral("evaluateScript"));
+    call << script;
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return std::nullopt;
+    return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
+}
+
+bool PlasmaWallpaper::doProbe() {
+    if (!m_bus.isConnected())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    call << kService;
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().toBool();
+}
+
+bool PlasmaWallpaper::doShow(const WallpaperValues& values) {
+    const Placement placement = WallpaperOptions::placementOf(values);
+    const QString url = scriptString(imageUrl(values.wallpaper));
+    // Setting the image it already shows makes the shell keep the old content: passing
+    // through an empty image makes it load the file again.
+    const QString script =
+        QStringLiteral(
+            "var all = desktops();\n"
+            "for (var i = 0; i < all.length; i++) {\n"
+            "    var d = all[i];\n"
+            "    d.wallpaperPlugin = \"org.kde.image\";\n"
+            "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+            "    if (d.readConfig(\"Image\") == %1)\n"
+            "        d.writeConfig(\"Image\", \"\");\n"
+            "    d.writeConfig(\"Image\", %1);\n"
+            "    d.writeConfig(\"FillMode\", %2);\n"
+            "}\n")
+            .arg(url)
+            .arg(fillModeOf(placement));
+    return evaluate(script).has_value();
+}
+
+std::optional<WallpaperSnapshot> PlasmaWallpaper::doRead() {
+    const std::optional<QString> output = evaluate(QStringLiteral(
+        "var all = desktops();\n"
+        "var out = [];\n"
+        "for (var i = 0; i < all.length; i++) {\n"
+        "    var d = all[i];\n"
+        "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+        "    out.push({plugin: d.wallpaperPlugin, image: d.readConfig(\"Image\"),\n"
+        "              fillMode: d.readConfig(\"FillMode\")});\n"
+        "}\n"
+        "print(JSON.stringify(out));\n"));
+    if (!output)
+        return std::nullopt;
+    const QJsonDocument document = QJsonDocument::fromJson(output->trimmed().toUtf8());
+    if (!document.isArray())
+        return std::nullopt;
+    const QJsonArray desktops = document.array();
+
+    WallpaperSnapshot snapshot;
+    Placement placement = Placement::None;
+    if (!desktops.isEmpty()) {
+        const QJsonObject first = desktops.first().toObject();
+        const QString image = first.value(QStringLiteral("image")).toString();
+        const QUrl url(image);
+        snapshot.values.wallpaper = url.isLocalFile() ? url.toLocalFile() : image;
+        placement = Placement::Zoomed; // the shell's default fill mode
+        const QJsonValue mode = first.value(QStringLiteral("fillMode"));
+        for (const auto& [candidate, number] : kFillModes)
+            if (mode.toVariant().toInt() == number && !mode.isUndefined() && !mode.isNull())
+                placement = candidate;
+        if (snapshot.values.wallpaper.isEmpty())
+            placement = Placement::None;
+    }
+    WallpaperOptions::describe(placement, snapshot.values);
+    snapshot.detail = WallpaperRecord::write(name(), {{QStringLiteral("desktops"), desktops}});
+    return snapshot;
+}
+
+bool PlasmaWallpaper::doRestore(const WallpaperSnapshot& snapshot) {
+    const std::optional<QJsonObject> record = WallpaperRecord::read(name(), snapshot.detail);
+    if (!record)
+        return doShow(snapshot.values);
+    QString script = QStringLiteral("var all = desktops();\n");
+    const QJsonArray desktops = record->value(QStringLiteral("desktops")).toArray();
+    for (qsizetype i = 0; i < desktops.size(); ++i) {
+        const QJsonObject desktop = desktops.at(i).toObject();
+        const QString plugin = desktop.value(QStringLiteral("plugin")).toString(kImagePlugin);
+        // A value the desktop never had goes back to what the plugin assumes without one.
+        const QString image = desktop.value(QStringLiteral("image")).toString();
+        const int fillMode = desktop.value(QStringLiteral("fillMode")).toVariant().toInt();
+        const bool hasFillMode = desktop.contains(QStringLiteral("fillMode"));
+        script += QStringLiteral("if (all.length > %1) {\n"
+                                 "    var d = all[%1];\n"
+                                 "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", "
+                                 "\"General\"];\n"
+                                 "    d.writeConfig(\"Image\", %2);\n"
+                                 "    d.writeConfig(\"FillMode\", %3);\n"
+                                 "    d.wallpaperPlugin = %4;\n"
+                                 "}\n")
+                      .arg(i)
+                      .arg(scriptString(image))
+                      .arg(hasFillMode ? fillMode : 2)
+                      .arg(scriptString(plugin));
+    }
+    return evaluate(script).has_value();
+}

@@ -1,0 +1,131 @@
+#include "platform/linux/PlasmaWallpaper.h"
+#include "tests/support/PrivateSessionBus.h"
+#include "tests/support/QtTestApp.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutex>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The shell's scripting interface, recording each script and answering with a set text.
+class FakePlasmaShell : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.PlasmaShell")
+
+public:
+    QStringList scripts() const {
+        const QMutexLocker lock(&m_mutex);
+        return m_scripts;
+    }
+    void setAnswer(const QString& answer) {
+        const QMutexLocker lock(&m_mutex);
+        m_answer = answer;
+    }
+
+public slots:
+    QString evaluateScript(const QString& script) {
+        const QMutexLocker lock(&m_mutex);
+        m_scripts << script;
+        return m_answer;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_scripts;
+    QString m_answer;
+};
+
+class PlasmaWallpaperTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ensureQtApplication();
+        ASSERT_TRUE(m_bus.isRunning());
+        // The shell answers on a thread of its own, as a separate process would.
+        m_shellThread.start();
+        m_shell.moveToThread(&m_shellThread);
+        m_shellConnection =
+            QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("fake-plasmashell"));
+        ASSERT_TRUE(m_shellConnection.registerObject(QStringLiteral("/PlasmaShell"), &m_shell,
+                                                     QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(m_shellConnection.registerService(QStringLiteral("org.kde.plasmashell")));
+        m_backend = std::make_unique<PlasmaWallpaper>(m_bus.connection());
+    }
+    void TearDown() override {
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-plasmashell"));
+        m_shellThread.quit();
+        m_shellThread.wait();
+    }
+
+    PrivateSessionBus m_bus;
+    QThread m_shellThread;
+    FakePlasmaShell m_shell;
+    QDBusConnection m_shellConnection{QStringLiteral("unset")};
+    std::unique_ptr<PlasmaWallpaper> m_backend;
+};
+
+TEST_F(PlasmaWallpaperTest, ShowSetsImageAndFillModeOnEveryDesktop) {
+    ASSERT_TRUE(m_backend->probe());
+    ASSERT_TRUE(m_backend->show({QStringLiteral("/w/MY PIC.BMP"), 1, QStringLiteral("1")}));
+    ASSERT_TRUE(m_backend->show({QStringLiteral("/w/MY PIC.BMP"), 1, QStringLiteral("0")}));
+    const QStringList scripts = m_shell.scripts();
+    ASSERT_EQ(scripts.size(), 2);
+    EXPECT_TRUE(scripts[0].contains(QStringLiteral("\"file:///w/MY%20PIC.BMP\"")));
+    EXPECT_TRUE(scripts[0].contains(QStringLiteral("writeConfig(\"FillMode\", 3)")));
+    EXPECT_TRUE(scripts[0].contains(QStringLiteral("desktops()")));
+    EXPECT_TRUE(scripts[1].contains(QStringLiteral("writeConfig(\"FillMode\", 6)")));
+    // The same image again passes through an empty one so that its new content shows.
+    EXPECT_TRUE(scripts[1].contains(QStringLiteral("writeConfig(\"Image\", \"\")")));
+}
+
+TEST_F(PlasmaWallpaperTest, ReadAndRestoreEveryDesktopsOwnSettings) {
+    m_shell.setAnswer(
+        QStringLiteral(R"([{"plugin":"org.kde.image","image":"file:///home/u/a.jpg","fillMode":1},)"
+                       R"({"plugin":"org.kde.slideshow","image":"file:///home/u/b.jpg"}])"
+                       "\n"));
+    const std::optional<WallpaperSnapshot> snapshot = m_backend->read();
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->values,
+              (WallpaperValues{QStringLiteral("/home/u/a.jpg"), 6, QStringLiteral("0")}));
+
+    ASSERT_TRUE(m_backend->restore(*snapshot));
+    const QString script = m_shell.scripts().constLast();
+    EXPECT_TRUE(script.contains(QStringLiteral("all[0]")));
+    EXPECT_TRUE(
+        script.contains(QStringLiteral("writeConfig(\"Image\", \"file:///home/u/a.jpg\")")));
+    EXPECT_TRUE(script.contains(QStringLiteral("writeConfig(\"FillMode\", 1)")));
+    EXPECT_TRUE(script.contains(QStringLiteral("all[1]")));
+    EXPECT_TRUE(script.contains(QStringLiteral("wallpaperPlugin = \"org.kde.slideshow\"")));
+}
+
+TEST_F(PlasmaWallpaperTest, UnreadableAnswerRecordsNothing) {
+    m_shell.setAnswer(QStringLiteral("ReferenceError: desktops is not defined"));
+    EXPECT_FALSE(m_backend->read());
+}
+
+TEST(PlasmaWallpaperUnreachable, NoShellOnTheBus) {
+    ensureQtApplication();
+    PrivateSessionBus bus;
+    PlasmaWallpaper backend(bus.connection(), 2000);
+    EXPECT_FALSE(backend.probe());
+    EXPECT_FALSE(backend.show({QStringLiteral("/w/A.BMP"), 1, QStringLiteral("1")}));
+    EXPECT_FALSE(backend.read());
+}
+
+TEST(PlasmaScriptString, CarriesAnyTextUnchanged) {
+    for (const QString& text :
+         {QStringLiteral("file:///a/\"quoted\" \\back"), QStringLiteral("line\nbreak\ttab"),
+          QStringLiteral("ü ß \u2028 end"), QStringLiteral("\"); evil(); (\"")}) {
+        const QString literal = PlasmaWallpaper::scriptString(text);
+        // The literal's escapes are a subset of JSON's, so a JSON reader checks it.
+        const QJsonDocument parsed = QJsonDocument::fromJson((u'[' + literal + u']').toUtf8());
+        ASSERT_TRUE(parsed.isArray()) << literal.toStdString();
+        EXPECT_EQ(parsed.array().first().toString(), text);
+    }
+}
+
+} // namespace
+
+#include "PlasmaWallpaperTest.moc"
