@@ -2,9 +2,9 @@
 
 #include "platform/ImageLibrary.h"
 
-// The picture library over libvips. libvips reads JPEG, PNG, GIF, TIFF, WebP, HEIF and the
-// other formats it trusts with untrusted input (no other loader is used); BMP, PCX and TGA are
-// read by our own readers. Decoding waits until save knows the final size, so a large JPEG is
+// The picture library over libvips. libvips reads JPEG, PNG, GIF, TIFF, WebP and HEIF (its
+// loaders fit for untrusted input; no other libvips loader is used); BMP, PCX and TGA are read
+// by our own readers. Decoding waits until save knows the final size, so a large JPEG is
 // shrunk while it is decoded instead of being held whole. Output is always 24-bit sRGB, with
 // colour profiles and orientation tags applied and alpha flattened onto black.
 class VipsImageLibrary : public ImageLibrary {
