@@ -1,0 +1,211 @@
+// The slide show as a user meets it: the real program on a private X display with a tray
+// watcher, pictures made by the test, and the desktop read back pixel by pixel.
+#include "tests/support/DesktopSession.h"
+#include "tests/support/PictureFiles.h"
+#include "tests/support/QtTestApp.h"
+#include "tests/support/RootWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+
+namespace {
+
+const QColor kOwnWallpaper(200, 0, 200);
+const QColor kRed(220, 20, 20);
+const QColor kGreen(20, 200, 20);
+const QColor kBlue(20, 20, 220);
+
+// Writes a list file as the program stores it: a 32-bit count, then 520-byte entries.
+void writeListFile(const QString& path, const QStringList& entries) {
+    QByteArray data(4, '\0');
+    qToLittleEndian<qint32>(static_cast<qint32>(entries.size()), data.data());
+    for (const QString& entry : entries) {
+        QByteArray block = entry.toUtf8();
+        block.resize(520, '\0');
+        data += block;
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+QString questionWindow(const DesktopSession& session) {
+    QByteArray windows;
+    if (session.runOnDisplay(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Question$")},
+            &windows) != 0)
+        return {};
+    return QString::fromLatin1(windows.split('\n').first());
+}
+
+class SlideShowTest : public ::testing::Test {
+protected:
+    SlideShowTest() : m_root((ensureQtApplication(), m_session.display().display())) {
+        m_pictures = m_session.program().dir() + QStringLiteral("/Pictures");
+        QDir().mkpath(m_pictures);
+        m_root.fill(kOwnWallpaper);
+    }
+
+    // Settings as a user would have left them; the rest keep their defaults. Tiling fills the
+    // whole desktop with a one-colour picture, so any pixel tells which picture is shown.
+    void writeProfile(const std::map<QString, QString>& values) {
+        QSettings profile(m_session.program().profilePath(), QSettings::IniFormat);
+        profile.beginGroup(QStringLiteral("Settings"));
+        profile.setValue(QStringLiteral("StartPath"), m_pictures);
+        profile.setValue(QStringLiteral("Layout"), 1);
+        profile.setValue(QStringLiteral("AutoRun"), 0);
+        for (const auto& [key, value] : values)
+            profile.setValue(key, value);
+    }
+
+    QString profileValue(const QString& key) {
+        QSettings profile(m_session.program().profilePath(), QSettings::IniFormat);
+        return profile.value(key).toString();
+    }
+
+    // Below the panel and away from any window the program may show.
+    QColor shown() const { return m_root.pixel(320, 400); }
+    bool waitForColour(const QColor& colour, int boundMs = 20000) {
+        return waitUntil([&] { return nearColour(shown(), colour); }, boundMs);
+    }
+
+    void start() {
+        m_icon = m_session.startAndWaitForIcon(m_process);
+        ASSERT_FALSE(m_icon.isEmpty());
+    }
+    void pick(const char* label) {
+        ASSERT_TRUE(m_session.tray().clickMenuItem(m_icon, QString::fromLatin1(label)));
+    }
+    QString tip() { return m_session.tray().toolTip(m_icon); }
+
+    // Exit through the menu, answering "Restore old wallpaper?" with Yes or No.
+    void exitAnswering(bool yes) {
+        pick("Exit");
+        bool sent = false;
+        ASSERT_TRUE(waitUntil([&] {
+            const QString window = questionWindow(m_session);
+            if (window.isEmpty())
+                return sent;
+            m_session.runOnDisplay(QStringLiteral("xdotool"),
+                                   {QStringLiteral("key"), QStringLiteral("--window"), window,
+                                    yes ? QStringLiteral("alt+y") : QStringLiteral("alt+n")});
+            sent = true;
+            return false;
+        }));
+        ASSERT_TRUE(waitForExit(*m_process));
+        EXPECT_EQ(m_process->exitCode(), 0);
+    }
+
+    DesktopSession m_session;
+    RootWindow m_root;
+    QString m_pictures;
+    std::unique_ptr<QProcess> m_process;
+    QString m_icon;
+};
+
+TEST_F(SlideShowTest, ScanFolderShowsPicturesAtOnceAndOnRequestAndExitRestoresTheDesktop) {
+    ASSERT_TRUE(m_session.isReady());
+    ASSERT_TRUE(nearColour(shown(), kOwnWallpaper)) << shown().name().toStdString();
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/a-red.bmp", kRed));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/a-skipped.png", kBlue));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/b-green.jpg", kGreen));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/sub/c-blue.bmp", kBlue));
+    writeProfile({{"Minute", "10"}, {"IncludeSubflders", "1"}});
+    start();
+
+    // The first picture at once, named in the tip (a .png is not among the picture types the
+    // folder walk takes); the list files beside the program.
+    EXPECT_TRUE(waitForColour(kRed));
+    EXPECT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - a-red.bmp"); }))
+        << tip().toStdString();
+    EXPECT_TRUE(QFile::exists(m_session.program().fileListPath()));
+    EXPECT_TRUE(QFile::exists(m_session.program().urlListPath()));
+
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kGreen));
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kBlue)) << "pictures in subfolders are shown too";
+
+    exitAnswering(true);
+    EXPECT_TRUE(nearColour(shown(), kOwnWallpaper)) << "the user's own desktop is back";
+    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("3"));
+}
+
+TEST_F(SlideShowTest, OneSecondIntervalChangesEverySecondUntilSuspendedAndNoKeepsThePicture) {
+    ASSERT_TRUE(m_session.isReady());
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/1.jpg", kRed));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.bmp", kGreen));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/3.jpg", kBlue));
+    writeProfile({{"Minute", "0"}, {"Seconds", "1"}});
+    start();
+
+    // Timed changes walk the folder and wrap round to its start.
+    for (const QColor& colour : {kRed, kGreen, kBlue, kRed})
+        EXPECT_TRUE(waitForColour(colour));
+
+    pick("Suspend");
+    EXPECT_TRUE(waitUntil([&] {
+        for (const auto& item : m_session.tray().menu(m_icon))
+            if (item.label == QStringLiteral("Suspend"))
+                return item.checked;
+        return false;
+    }));
+    // While suspended only a request changes the picture: the shown colour stays put until
+    // "Change now", which still works.
+    const QColor before = shown();
+    pick("Change now");
+    EXPECT_TRUE(waitUntil([&] { return !nearColour(shown(), before); }));
+
+    const QColor kept = shown();
+    exitAnswering(false);
+    EXPECT_TRUE(nearColour(shown(), kept)) << "No keeps the slide show's picture";
+}
+
+TEST_F(SlideShowTest, FileListModeShowsTheListInItsOwnOrder) {
+    ASSERT_TRUE(m_session.isReady());
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/a.jpg", kRed));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/b.jpg", kGreen));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/c.bmp", kBlue));
+    writeListFile(m_session.program().fileListPath(),
+                  {m_pictures + "/c.bmp", m_pictures + "/a.jpg", m_pictures + "/b.jpg"});
+    writeProfile({{"UseFileList", "1"}, {"Minute", "10"}});
+    start();
+
+    EXPECT_TRUE(waitForColour(kBlue));
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kRed));
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kGreen));
+
+    // Termination saves like Exit, without asking.
+    m_process->terminate();
+    ASSERT_TRUE(waitForExit(*m_process));
+    EXPECT_EQ(profileValue("Settings/CurFileListPos"), QStringLiteral("0"));
+}
+
+TEST_F(SlideShowTest, SecondStartLeavesTheRunningSlideShowAlone) {
+    ASSERT_TRUE(m_session.isReady());
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/1.jpg", kRed));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.jpg", kGreen));
+    writeProfile({{"Minute", "10"}});
+    start();
+    ASSERT_TRUE(waitForColour(kRed));
+
+    auto second = m_session.program().start();
+    ASSERT_TRUE(waitForExit(*second));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(nearColour(shown(), kRed));
+    EXPECT_EQ(tip(), QStringLiteral("Tessaron - 1.jpg"));
+
+    m_process->terminate();
+    ASSERT_TRUE(waitForExit(*m_process));
+}
+
+} // namespace
