@@ -1,6 +1,7 @@
 // The slide show as a user meets it: the real program on a private X display with a tray
 // watcher, pictures made by the test, and the desktop read back pixel by pixel.
 #include "tests/support/DesktopSession.h"
+#include "tests/support/FtpTestServer.h"
 #include "tests/support/PictureFiles.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/RootWindow.h"
@@ -188,6 +189,35 @@ TEST_F(SlideShowTest, FileListModeShowsTheListInItsOwnOrder) {
     m_process->terminate();
     ASSERT_TRUE(waitForExit(*m_process));
     EXPECT_EQ(profileValue("Settings/CurFileListPos"), QStringLiteral("0"));
+}
+
+TEST_F(SlideShowTest, FtpModeDownloadsTheUrlListInItsOwnOrder) {
+    ASSERT_TRUE(m_session.isReady());
+    FtpTestServer server;
+    ASSERT_TRUE(server.isRunning());
+    ASSERT_TRUE(writeSolidPicture(server.root() + "/pics/a.jpg", kRed));
+    ASSERT_TRUE(writeSolidPicture(server.root() + "/pics/b.bmp", kGreen));
+    const QString base = "ftp://" + server.server() + "/pics/";
+    writeListFile(m_session.program().urlListPath(), {base + "b.bmp", base + "a.jpg"});
+    writeProfile({{"UseFileList", "2"},
+                  {"Minute", "10"},
+                  {"FtpServer", server.server()},
+                  {"FtpLogin", server.user()},
+                  {"FtpPassword", server.password()},
+                  {"FtpFolder", "pics"}});
+    start();
+
+    EXPECT_TRUE(waitForColour(kGreen));
+    EXPECT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - b.bmp"); }))
+        << tip().toStdString();
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kRed));
+    pick("Change now");
+    EXPECT_TRUE(waitForColour(kGreen)) << "the list wraps round";
+
+    m_process->terminate();
+    ASSERT_TRUE(waitForExit(*m_process));
+    EXPECT_EQ(server.openConnections(), 0);
 }
 
 TEST_F(SlideShowTest, SecondStartLeavesTheRunningSlideShowAlone) {
