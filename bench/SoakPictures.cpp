@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
         return 1;
     const std::string folder = argv[1];
     const int count = std::atoi(argv[2]);
-    const char* formats[] = {".jpg", ".png", ".tif", ".webp", ".gif"};
+    // .png and .webp are not among the slide show's picture types: the walk passes over them.
+    const char* formats[] = {".jpg", ".tif", ".gif", ".png", ".jpg", ".tif", ".webp"};
     const int sizes[][2] = {{64, 48}, {640, 480}, {1920, 1080}, {4000, 3000}, {300, 900}};
     int written = 0;
     for (int i = 0; i < count; ++i) {
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
         if (bands >= 3)
             image =
                 image.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-        const std::string path = folder + "/soak-" + std::to_string(i) + formats[i % 5];
+        const std::string path = folder + "/soak-" + std::to_string(i) + formats[i % 7];
         try {
             image.write_to_file(path.c_str());
             ++written;
