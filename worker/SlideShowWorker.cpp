@@ -87,10 +87,15 @@ void SlideShowWorker::stop(std::chrono::milliseconds bound) {
         t.run->requestStop();
     const QDeadlineTimer deadline(bound);
     for (Thread& t : threads) {
-        if (t.thread->wait(deadline))
+        if (t.thread->wait(deadline)) {
             delete t.thread;
-        // Otherwise the thread is left to end on its own; its run can no longer reach
-        // anything shared, and deleting a running thread object would abort.
+            continue;
+        }
+        // The thread is left to end on its own: its run can no longer reach anything shared,
+        // and deleting a running thread object would abort. It stays retired, so a later
+        // stop or restart deletes it once it has ended.
+        std::lock_guard lock(m_mutex);
+        m_retired.push_back(std::move(t));
     }
 }
 

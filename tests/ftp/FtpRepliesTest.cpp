@@ -23,8 +23,9 @@ TEST(FtpNameList, LinesEndedEitherWayBlankLinesDropped) {
 
 TEST(FtpNameList, NamesThatCouldNotBeFetchedAgainAreLeftOut) {
     // Invalid UTF-8, an embedded zero byte, other control characters, a lone CR inside.
-    const QByteArray data(
-        "ok1.jpg\r\n\xff\xfe.jpg\r\nzero\0byte.jpg\r\ntab\t.jpg\r\nx\ry.jpg\r\nok2.jpg\n", 61);
+    static const char raw[] =
+        "ok1.jpg\r\n\xff\xfe.jpg\r\nzero\0byte.jpg\r\ntab\t.jpg\r\nx\ry.jpg\r\nok2.jpg\n";
+    const QByteArray data(raw, sizeof(raw) - 1);
     EXPECT_EQ(parseNameList(data, 100), QStringList({"ok1.jpg", "ok2.jpg"}));
 }
 

@@ -69,18 +69,15 @@ TEST(DialogRunnerTest, CancellingFromOutsideEndsTheDialogAndItsOpenMessage) {
     current.Minute = 75; // the first layout then shows a message box inside the dialog
     current.StartPath = QStringLiteral("/p");
     bool applied = false;
-    QTimer::singleShot(0, [&] {
-        // Ends once the dialog's own message box is up (it is a modal child of the dialog).
-        auto poll = std::make_shared<QTimer>();
-        QObject::connect(poll.get(), &QTimer::timeout, [&runner, poll] {
-            if (QApplication::activeModalWidget() &&
-                qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                poll->stop();
-                runner.cancelModalDialog();
-            }
-        });
-        poll->start(10);
+    // Ends the dialog once its own message box is up (a modal child of the dialog).
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            runner.cancelModalDialog();
+        }
     });
+    poll.start(10);
     const auto result =
         runner.runProperties(current, [&](const WallpaperSettings&) { applied = true; });
     EXPECT_FALSE(result);
