@@ -24,7 +24,7 @@ SettingsStore::SettingsStore(Profile& profile, QString defaultStartPath)
 WallpaperSettings SettingsStore::load() const {
     WallpaperSettings settings = WallpaperSettings::defaults(m_defaultStartPath);
     for (const char* key : SettingsTable::loadOrder()) {
-        const SettingSpec& spec = SettingsTable::find(key);
+        const SettingEntry& entry = SettingsTable::find(key);
         const QString name = QString::fromLatin1(key);
         std::visit(
             [&](auto member) {
@@ -38,14 +38,14 @@ WallpaperSettings SettingsStore::load() const {
                         settings.*member = static_cast<Value>(*dword);
                 }
             },
-            spec.field);
+            entry.field);
     }
     return settings;
 }
 
 void SettingsStore::saveAll(const WallpaperSettings& settings) {
     for (const char* key : SettingsTable::saveOrder()) {
-        const SettingSpec& spec = SettingsTable::find(key);
+        const SettingEntry& entry = SettingsTable::find(key);
         const QString name = QString::fromLatin1(key);
         std::visit(
             [&](auto member) {
@@ -55,7 +55,7 @@ void SettingsStore::saveAll(const WallpaperSettings& settings) {
                 else
                     m_profile.writeInt(kSection, name, static_cast<std::int64_t>(settings.*member));
             },
-            spec.field);
+            entry.field);
     }
     m_profile.flush();
 }

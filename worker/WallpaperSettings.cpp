@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingSpec, 16> kTable{{
+const std::array<SettingEntry, 16> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}},
@@ -41,14 +41,14 @@ constexpr std::array<const char*, 16> kSaveOrder{
 
 } // namespace
 
-std::span<const SettingSpec> all() {
+std::span<const SettingEntry> all() {
     return kTable;
 }
 
-const SettingSpec& find(const char* key) {
-    for (const SettingSpec& spec : kTable)
-        if (std::strcmp(spec.key, key) == 0)
-            return spec;
+const SettingEntry& find(const char* key) {
+    for (const SettingEntry& entry : kTable)
+        if (std::strcmp(entry.key, key) == 0)
+            return entry;
     throw std::logic_error(std::string("unknown setting ") + key);
 }
 
@@ -63,19 +63,19 @@ std::span<const char* const> saveOrder() {
 
 WallpaperSettings WallpaperSettings::defaults(const QString& defaultStartPath) {
     WallpaperSettings settings;
-    for (const SettingSpec& spec : SettingsTable::all()) {
+    for (const SettingEntry& entry : SettingsTable::all()) {
         std::visit(
             [&](auto member) {
                 using Value = std::remove_reference_t<decltype(settings.*member)>;
                 if constexpr (std::is_same_v<Value, QString>) {
-                    const char* text = std::get<const char*>(spec.defaultValue);
+                    const char* text = std::get<const char*>(entry.defaultValue);
                     settings.*member = text ? QString::fromUtf8(text) : defaultStartPath;
                 } else {
                     settings.*member =
-                        static_cast<Value>(std::get<std::int64_t>(spec.defaultValue));
+                        static_cast<Value>(std::get<std::int64_t>(entry.defaultValue));
                 }
             },
-            spec.field);
+            entry.field);
     }
     return settings;
 }

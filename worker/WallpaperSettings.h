@@ -46,7 +46,7 @@ struct WallpaperSettings {
 };
 
 // One row of the settings table: the profile key, its type, its default and the field.
-struct SettingSpec {
+struct SettingEntry {
     using Field = std::variant<std::int32_t WallpaperSettings::*,
                                std::uint32_t WallpaperSettings::*, QString WallpaperSettings::*>;
     using Default = std::variant<std::int64_t, const char*>;
@@ -62,8 +62,8 @@ inline constexpr const char* kSection = "Settings";
 inline constexpr const char* kDefaultFtpServer = "ftp.tessaron.invalid";
 
 // All sixteen settings in the record's order, each declared once.
-std::span<const SettingSpec> all();
-const SettingSpec& find(const char* key);
+std::span<const SettingEntry> all();
+const SettingEntry& find(const char* key);
 
 // The orders in which the profile is read and written back.
 std::span<const char* const> loadOrder();
