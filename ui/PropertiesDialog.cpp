@@ -36,7 +36,7 @@ SlideShowState& fallbackState() {
 
 } // namespace
 
-PropertiesDialog::PropertiesDialog(const PropertiesRecord& record, Services services,
+PropertiesDialog::PropertiesDialog(const WallpaperSettings& record, Services services,
                                    QWidget* parent)
     : QDialog(parent), m_record(record), m_services(std::move(services)) {
     if (!m_services.state)
@@ -294,7 +294,7 @@ void PropertiesDialog::layoutForMode() {
     const int height = anchor.y() + anchor.height() + 3 * buttonHeight;
     int top = window.y();
     // Near the bottom of the screen the two taller groups move the dialog up.
-    if (source != 0) {
+    if (source != static_cast<std::int32_t>(SourceMode::ScanFolder)) {
         const int bottom = m_services.usableScreenBottom();
         if (top + height > bottom)
             top = bottom - height;
@@ -309,7 +309,7 @@ void PropertiesDialog::layoutForMode() {
     QWidget* line = control(T::IdButtonLine);
     line->setGeometry(line->x(), height - (2 * buttonHeight + 20), line->width(), 3);
 
-    if (source == 1)
+    if (source == static_cast<std::int32_t>(SourceMode::FileList))
         emptyFileListRule();
 }
 
@@ -327,7 +327,7 @@ void PropertiesDialog::emptyFileListRule() {
             latin(AppTexts::kFileListModeRefused));
     if (m_cancelled)
         return;
-    m_record.UseFileList = 0;
+    m_record.UseFileList = static_cast<std::int32_t>(SourceMode::ScanFolder);
     fillForm();
     layoutForMode();
 }

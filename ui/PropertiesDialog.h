@@ -2,7 +2,7 @@
 
 #include "ftp/FolderListingResult.h"
 #include "ftp/FtpAccount.h"
-#include "ui/PropertiesRecord.h"
+#include "worker/WallpaperSettings.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -17,7 +17,7 @@ class QLineEdit;
 class QPushButton;
 class SlideShowState;
 
-// The settings window. It edits a PropertiesRecord (the form is read into it and filled from
+// The settings window. It edits a copy of the settings (the form is read into it and filled from
 // it); the two list editors change the main window's lists at once through the shared state,
 // and Cancel undoes none of their edits. One of three source groups is shown at a time and the
 // dialog's height follows it.
@@ -31,7 +31,7 @@ public:
     struct Services {
         SlideShowState* state = nullptr; // the main window's lists and positions
         // The main window's apply operation; empty when there is no main window.
-        std::function<void(const PropertiesRecord&)> apply{};
+        std::function<void(const WallpaperSettings&)> apply{};
         // Whether the main window still exists (Apply and Show now do nothing otherwise).
         std::function<bool()> mainWindowExists{};
         // Signals a change at once and restarts the interval count.
@@ -49,11 +49,11 @@ public:
         QString appName; // caption of the form's messages; the program file's base name
     };
 
-    PropertiesDialog(const PropertiesRecord& record, Services services, QWidget* parent = nullptr);
+    PropertiesDialog(const WallpaperSettings& record, Services services, QWidget* parent = nullptr);
     ~PropertiesDialog() override;
 
-    const PropertiesRecord& record() const { return m_record; }
-    PropertiesRecord& record() { return m_record; }
+    const WallpaperSettings& record() const { return m_record; }
+    WallpaperSettings& record() { return m_record; }
 
     // Copies the controls into the record in the record's order; stops at the first invalid
     // number (message, focus and selection on that field) and reports failure.
@@ -99,7 +99,7 @@ private:
     int fileListCount() const;
     QLineEdit* edit(int id) const;
 
-    PropertiesRecord m_record;
+    WallpaperSettings m_record;
     Services m_services;
     std::unique_ptr<DialogControls> m_controls;
     std::unique_ptr<ListEditor> m_fileEditor;

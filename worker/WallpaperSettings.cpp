@@ -9,9 +9,9 @@ namespace {
 using W = WallpaperSettings;
 
 const std::array<SettingEntry, 16> kTable{{
-    {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}},
-    {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}},
-    {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}},
+    {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
+    {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
+    {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
     {"UseFileList", &W::UseFileList, std::int64_t{0}},
     {"RunSlideShowCtrl", &W::RunSlideShowCtrl, std::int64_t{0}},
     {"Seconds", &W::Seconds, std::int64_t{0}},
@@ -57,6 +57,12 @@ std::span<const char* const> loadOrder() {
 }
 std::span<const char* const> saveOrder() {
     return kSaveOrder;
+}
+
+void copyEdited(const WallpaperSettings& from, WallpaperSettings& to) {
+    for (const SettingEntry& entry : kTable)
+        if (entry.edited)
+            std::visit([&](auto member) { to.*member = from.*member; }, entry.field);
 }
 
 } // namespace SettingsTable

@@ -45,7 +45,8 @@ struct WallpaperSettings {
     bool operator==(const WallpaperSettings&) const = default;
 };
 
-// One row of the settings table: the profile key, its type, its default and the field.
+// One row of the settings table: the profile key, its type, its default, the field, and
+// whether the Properties dialog edits it (the positions are the slide show's own).
 struct SettingEntry {
     using Field = std::variant<std::int32_t WallpaperSettings::*,
                                std::uint32_t WallpaperSettings::*, QString WallpaperSettings::*>;
@@ -54,6 +55,7 @@ struct SettingEntry {
     const char* key;
     Field field;
     Default defaultValue; // a null text stands for the platform's default start folder
+    bool edited = true;   // edited by the Properties dialog and taken over by Apply
 };
 
 namespace SettingsTable {
@@ -68,5 +70,9 @@ const SettingEntry& find(const char* key);
 // The orders in which the profile is read and written back.
 std::span<const char* const> loadOrder();
 std::span<const char* const> saveOrder();
+
+// Copies every field the Properties dialog edits from `from` into `to`; the rest of `to`
+// (the positions) stays.
+void copyEdited(const WallpaperSettings& from, WallpaperSettings& to);
 
 } // namespace SettingsTable

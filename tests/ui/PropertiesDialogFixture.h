@@ -69,7 +69,7 @@ protected:
     PropertiesDialog& open(const WallpaperSettings& settings = baseSettings()) {
         PropertiesDialog::Services services;
         services.state = &m_state;
-        services.apply = [this](const PropertiesRecord& r) { m_applied.push_back(r); };
+        services.apply = [this](const WallpaperSettings& r) { m_applied.push_back(r); };
         services.changeNow = [this] { ++m_changeNowCount; };
         services.listFolder = m_listFolder;
         services.showMessage = [this](QMessageBox::Icon icon, const QString& caption,
@@ -87,8 +87,7 @@ protected:
         };
         services.usableScreenBottom = [this] { return m_screenBottom; };
         services.appName = QStringLiteral("tessaron");
-        m_dialog = std::make_unique<PropertiesDialog>(PropertiesRecord::fromSettings(settings),
-                                                      std::move(services));
+        m_dialog = std::make_unique<PropertiesDialog>(settings, std::move(services));
         return *m_dialog;
     }
 
@@ -110,7 +109,7 @@ protected:
 
     SlideShowState m_state;
     std::vector<Message> m_messages;
-    std::vector<PropertiesRecord> m_applied;
+    std::vector<WallpaperSettings> m_applied;
     int m_changeNowCount = 0;
     std::deque<QString> m_folderAnswers;
     std::deque<QString> m_fileAnswers;

@@ -32,20 +32,22 @@ TEST(DialogUnitsTest, ConvertsBothEdgesWithTheFontsBaseUnits) {
     EXPECT_EQ(units.toPixels({7, 7, 53, 101}), QRect(11, 11, 79, 165));
 }
 
-TEST(PropertiesRecordTest, CarriesTheEditedFieldsAndKeepsThePositions) {
+TEST(SettingsTableTest, ApplyTakesEveryEditedFieldAndKeepsThePositions) {
     WallpaperSettings live;
     live.CurFileListPos = 4;
     live.CurURLListPos = 2;
     live.CurScanFolderPos = 9;
-    PropertiesRecord r;
-    r.StartPath = QStringLiteral("/new");
-    r.Hour = 3;
-    r.FtpPassword = QStringLiteral("pw");
-    const WallpaperSettings out = r.applyTo(live);
+    WallpaperSettings edited = WallpaperSettings::defaults(QStringLiteral("/new"));
+    edited.Hour = 3;
+    edited.FtpPassword = QStringLiteral("pw");
+    WallpaperSettings out = live;
+    SettingsTable::copyEdited(edited, out);
     EXPECT_EQ(out.CurFileListPos, 4);
     EXPECT_EQ(out.CurURLListPos, 2);
     EXPECT_EQ(out.CurScanFolderPos, 9);
-    EXPECT_EQ(PropertiesRecord::fromSettings(out), r);
+    // Apart from the positions, every field came over.
+    out.CurFileListPos = out.CurURLListPos = out.CurScanFolderPos = 0;
+    EXPECT_EQ(out, edited);
 }
 
 using ReadFormTest = PropertiesDialogFixture;
@@ -121,7 +123,7 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     PropertiesDialog& dialog = open(s);
     EXPECT_EQ(edit(T::IdFtpPassword)->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog.readForm());
-    EXPECT_EQ(dialog.record(), PropertiesRecord::fromSettings(s));
+    EXPECT_EQ(dialog.record(), s);
     // The hidden check box is never shown but still carries its field.
     EXPECT_TRUE(dialog.control(T::IdRunSlideShowCtrl)->isHidden());
 
@@ -325,7 +327,7 @@ TEST_F(ApplyTest, BrowseTakesTheFolderAndRevertsUnreadEdits) {
 TEST_F(ApplyTest, WithoutAMainWindowApplyDoesNothing) {
     PropertiesDialog::Services services;
     services.showMessage = [](QMessageBox::Icon, const QString&, const QString&) {};
-    PropertiesDialog dialog(PropertiesRecord::fromSettings(baseSettings()), services);
+    PropertiesDialog dialog(baseSettings(), services);
     dialog.layoutForMode();
     dialog.applyNow();
     EXPECT_TRUE(dialog.control(T::IdApply)->isEnabled());
