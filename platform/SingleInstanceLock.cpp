@@ -16,18 +16,22 @@ QString sessionKey() {
 } // namespace
 
 SingleInstanceLock::SingleInstanceLock(const QString& runtimeDir, const QString& appName)
-    : m_path(runtimeDir + QLatin1Char('/') + appName + QLatin1Char('-') + sessionKey() +
-             QStringLiteral(".lock")) {}
+    : m_path(runtimeDir.isEmpty() ? QString()
+                                  : runtimeDir + QLatin1Char('/') + appName + QLatin1Char('-') +
+                                        sessionKey() + QStringLiteral(".lock")) {}
 
 SingleInstanceLock::~SingleInstanceLock() = default;
 
-bool SingleInstanceLock::tryLock() {
+SingleInstanceLock::Result SingleInstanceLock::tryLock() {
     if (m_lock && m_lock->isLocked())
-        return true;
-    if (!ensurePrivateDir(m_path.left(m_path.lastIndexOf(QLatin1Char('/')))))
-        return false;
+        return Result::Acquired;
+    if (m_path.isEmpty() || !ensurePrivateDir(m_path.left(m_path.lastIndexOf(QLatin1Char('/')))))
+        return Result::Unavailable;
     m_lock = std::make_unique<QLockFile>(m_path);
     // Only a dead holder makes a lock stale, however long the first copy has run.
     m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    if (m_lock->tryLock(0))
+        return Result::Acquired;
+    return m_lock->error() == QLockFile::LockFailedError ? Result::HeldElsewhere
+                                                         : Result::Unavailable;
 }

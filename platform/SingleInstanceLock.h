@@ -5,15 +5,20 @@
 #include <memory>
 
 // One running copy per user session: a lock file in the user's private runtime folder, keyed
-// by the display, held for the life of the process. A lock left by a dead process is taken
+// by the display, held for the life of the process. An empty folder means no usable folder
+// exists. A lock left by a dead process is taken
 // over.
 class SingleInstanceLock {
 public:
     SingleInstanceLock(const QString& runtimeDir, const QString& appName);
     ~SingleInstanceLock();
 
-    // True when this process now holds the lock, false when another live copy holds it.
-    bool tryLock();
+    enum class Result {
+        Acquired,      // this process now holds the lock
+        HeldElsewhere, // another live copy holds it
+        Unavailable,   // no lock can be had here (no usable folder, or the file system refuses)
+    };
+    Result tryLock();
     QString lockPath() const { return m_path; }
 
 private:

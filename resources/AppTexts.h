@@ -24,6 +24,9 @@ inline constexpr const char* kRestoreQuestion = "Restore old wallpaper?";
 
 inline constexpr const char* kNoDisplay = "tessaron: no display could be opened; Tessaron needs a "
                                           "graphical desktop session.";
+inline constexpr const char* kNoLock =
+    "tessaron: no private runtime folder could be made for the single-instance lock; set "
+    "XDG_RUNTIME_DIR to a folder of your own.";
 inline constexpr const char* kNoTray =
     "tessaron: no system tray is available; running without an icon.";
 

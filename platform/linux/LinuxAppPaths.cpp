@@ -47,19 +47,35 @@ AppPaths AppPaths::detect(const QString& programPath) {
     paths.fileListPath = stem + QStringLiteral(".txt");
     paths.urlListPath = stem + QStringLiteral("_Url.txt");
 
-    const QString runtime = envDir("XDG_RUNTIME_DIR", QString());
-    if (!runtime.isEmpty())
-        paths.runtimeDir = runtime + QLatin1Char('/') + paths.appName;
-    else
-        paths.runtimeDir = QDir::tempPath() + QLatin1Char('/') + paths.appName + QLatin1Char('-') +
-                           QString::number(getuid());
+    for (const QString& candidate : runtimeDirCandidates(paths.appName)) {
+        if (ensurePrivateDir(candidate) &&
+            access(QFile::encodeName(candidate).constData(), W_OK | X_OK) == 0) {
+            paths.runtimeDir = candidate;
+            break;
+        }
+    }
 
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     paths.defaultStartPath = !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : home;
     return paths;
 }
 
+QStringList AppPaths::runtimeDirCandidates(const QString& appName) {
+    QStringList candidates;
+    const QString runtime = envDir("XDG_RUNTIME_DIR", QString());
+    if (!runtime.isEmpty())
+        candidates << runtime + QLatin1Char('/') + appName;
+    const QString user = QString::number(getuid());
+    candidates << QDir::tempPath() + QLatin1Char('/') + appName + QLatin1Char('-') + user;
+    const QString cacheHome =
+        envDir("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
+    candidates << cacheHome + QStringLiteral("/Halvik/") + appName + QStringLiteral("-run-") + user;
+    return candidates;
+}
+
 bool ensurePrivateDir(const QString& path) {
+    if (path.isEmpty())
+        return false;
     const QByteArray native = QFile::encodeName(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)

@@ -6,13 +6,28 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+unsigned modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+void terminate(QProcess& process) {
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(waitForExit(process));
+    EXPECT_EQ(process.exitCode(), 0);
 }
 
 class ProgramLifecycleTest : public ::testing::Test {
@@ -58,6 +73,61 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     profile.beginGroup(QStringLiteral("Settings"));
     EXPECT_EQ(profile.childKeys().size(), 16);
     EXPECT_EQ(profile.value(QStringLiteral("Minute")).toString(), QStringLiteral("10"));
+}
+
+TEST_F(ProgramLifecycleTest, AnInstalledCopyKeepsItsListsInTheUsersDataFolderPrivately) {
+    m_program.runAsUser(65534);
+    const QString data = m_program.userHome() + QStringLiteral("/.local/share/Halvik/tessaron/");
+    auto process = m_program.start();
+    ASSERT_TRUE(waitUntil([&] {
+        return QFile::exists(data + "tessaron.txt") && QFile::exists(data + "tessaron_Url.txt");
+    })) << process->readAllStandardError().constData();
+    EXPECT_EQ(readAll(data + "tessaron.txt"), QByteArray(4, '\0'));
+    EXPECT_EQ(readAll(data + "tessaron_Url.txt"), QByteArray(4, '\0'));
+    EXPECT_FALSE(QFile::exists(m_program.fileListPath()));
+    terminate(*process);
+
+    // What holds the user's data (the profile keeps the FTP password) is theirs alone.
+    const QString profile = m_program.userHome() + QStringLiteral("/.config/Halvik/tessaron.ini");
+    for (const QString& path : {profile, data + "tessaron.txt", data + "tessaron_Url.txt"})
+        EXPECT_EQ(modeOf(path), 0600u) << path.toStdString();
+    EXPECT_EQ(readAll(data + "tessaron.txt"), QByteArray(4, '\0'));
+}
+
+TEST_F(ProgramLifecycleTest, AnUnusableRuntimeFolderFallsBackAndOnlyNoLockAtAllIsAnError) {
+    auto& env = m_program.environment();
+    // Another user's folder stands where the lock would go.
+    const QString taken =
+        env.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/tessaron");
+    QDir().mkpath(taken);
+    ASSERT_EQ(::chown(QFile::encodeName(taken).constData(), 65534, 65534), 0);
+    const QString tmp = m_program.dir() + QStringLiteral("/tmp");
+    QDir().mkpath(tmp);
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+
+    auto first = m_program.start();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(m_program.urlListPath()); }));
+    auto second = m_program.start();
+    ASSERT_TRUE(waitForExit(*second));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAllStandardError().isEmpty());
+    EXPECT_EQ(first->state(), QProcess::Running);
+    terminate(*first);
+
+    // No private folder can be had anywhere: one line and a failure status, nothing touched.
+    const QString notAFolder = m_program.dir() + QStringLiteral("/not-a-folder");
+    QFile(notAFolder).open(QIODevice::WriteOnly);
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"})
+        env.insert(QString::fromLatin1(name), notAFolder);
+    QFile::remove(m_program.fileListPath());
+    auto third = m_program.start();
+    ASSERT_TRUE(waitForExit(*third));
+    EXPECT_NE(third->exitCode(), 0);
+    // Qt warns of the runtime folder on its own; the program adds one line.
+    const QByteArray error = third->readAllStandardError();
+    EXPECT_EQ(error.count("tessaron:"), 1) << error.constData();
+    EXPECT_TRUE(error.contains("lock")) << error.constData();
+    EXPECT_FALSE(QFile::exists(m_program.fileListPath()));
 }
 
 TEST_F(ProgramLifecycleTest, WithoutADisplayItExitsWithOneClearLine) {

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QThread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 ProgramUnderTest::ProgramUnderTest()
     : m_program(m_dir.filePath(QStringLiteral("tessaron"))),
       m_environment(QProcessEnvironment::systemEnvironment()) {
@@ -25,11 +28,32 @@ QString ProgramUnderTest::profilePath() const {
     return m_dir.filePath(QStringLiteral(".config/Halvik/tessaron.ini"));
 }
 
+void ProgramUnderTest::runAsUser(unsigned uid) {
+    const QString home = userHome();
+    for (const auto& [name, relative] :
+         {std::pair{"HOME", ""}, std::pair{"XDG_CONFIG_HOME", "/.config"},
+          std::pair{"XDG_DATA_HOME", "/.local/share"}, std::pair{"XDG_RUNTIME_DIR", "/run"}}) {
+        const QString folder = home + QString::fromLatin1(relative);
+        QDir().mkpath(folder);
+        ::chown(QFile::encodeName(folder).constData(), uid, uid);
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+        m_environment.insert(QString::fromLatin1(name), folder);
+    }
+    // The program's folder: readable and searchable by everyone, writable only by root.
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+    const QString id = QString::number(uid);
+    m_wrapper = {QStringLiteral("setpriv"), QStringLiteral("--reuid=") + id,
+                 QStringLiteral("--regid=") + id, QStringLiteral("--clear-groups")};
+}
+
 std::unique_ptr<QProcess> ProgramUnderTest::start(const QStringList& arguments) const {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(m_environment);
     process->setWorkingDirectory(m_dir.path());
-    process->start(m_program, arguments);
+    if (m_wrapper.isEmpty())
+        process->start(m_program, arguments);
+    else
+        process->start(m_wrapper.first(), m_wrapper.mid(1) + QStringList{m_program} + arguments);
     process->waitForStarted();
     return process;
 }

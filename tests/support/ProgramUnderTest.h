@@ -19,6 +19,12 @@ public:
     QString profilePath() const;
     QProcessEnvironment& environment() { return m_environment; }
 
+    // From now on the program runs as the unprivileged user `uid` (through setpriv), installed
+    // as a user meets it: its folder is not theirs to write, and their home (`userHome()`,
+    // with the XDG folders inside) is a folder of its own.
+    void runAsUser(unsigned uid);
+    QString userHome() const { return m_dir.filePath(QStringLiteral("home")); }
+
     // Starts a copy of the program with the environment above.
     std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const;
 
@@ -26,6 +32,7 @@ private:
     QTemporaryDir m_dir;
     QString m_program;
     QProcessEnvironment m_environment;
+    QStringList m_wrapper;
 };
 
 // Polls `condition` (running the event loop) until it holds or `bound` passes.
