@@ -1,5 +1,9 @@
 #include "app/ListFile.h"
 
+#include "platform/LogCategories.h"
+#include "platform/RegularFile.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,6 +15,11 @@ bool replaceContents(const QString& path, const QByteArray& bytes,
                      const ListFile::CommitGate& gate) {
     if (!QFileInfo::exists(path))
         return false;
+    // A FIFO or a device in the list's place is never replaced by a rename.
+    if (RegularFile::isOtherThanRegular(path)) {
+        qCWarning(lcApp) << "not a regular file, left as it is:" << path;
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -22,7 +31,10 @@ bool replaceContents(const QString& path, const QByteArray& bytes,
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    RegularFile::makePrivate(path);
+    return true;
 }
 
 } // namespace
@@ -43,31 +55,33 @@ EntryList ListFile::decode(const QByteArray& bytes) {
     const qint32 count = qFromLittleEndian<qint32>(bytes.constData());
     if (count <= 0)
         return entries;
-    // Never trust the count for the allocation: a partial last block still counts as an entry
-    // (its missing bytes read as zero), blocks that are not in the file do not exist.
-    const qsizetype available = (bytes.size() - 4 + ListEntry::kSize - 1) / ListEntry::kSize;
+    // Never trust the count for the allocation: blocks that are not in the file do not exist,
+    // and a partial last block (a file cut short) is dropped rather than saved back whole.
+    const qsizetype available = (bytes.size() - 4) / static_cast<qsizetype>(ListEntry::kSize);
     const qsizetype n = std::min<qsizetype>(count, available);
     entries.reserve(static_cast<std::size_t>(n));
-    char block[ListEntry::kSize];
     for (qsizetype i = 0; i < n; ++i) {
-        const qsizetype offset = 4 + i * ListEntry::kSize;
-        const qsizetype length = std::min<qsizetype>(ListEntry::kSize, bytes.size() - offset);
-        std::fill(std::begin(block), std::end(block), '\0');
-        std::copy_n(bytes.constData() + offset, length, block);
-        entries.push_back(ListEntry::fromBlock(block));
+        entries.push_back(ListEntry::fromBlock(bytes.constData() + 4 + i * ListEntry::kSize));
     }
     return entries;
 }
 
 EntryList ListFile::load(const QString& path) {
     QFile file(path);
-    if (!file.exists()) {
-        if (file.open(QIODevice::WriteOnly))
+    if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink()) {
+        // The folder of an installed program's lists may not exist yet at the first start;
+        // without the file, no edit of the list would ever be saved.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             file.write(QByteArray(4, '\0'));
+        else
+            qCWarning(lcApp) << "could not create the list file" << path << file.errorString();
         return {};
     }
-    if (!file.open(QIODevice::ReadOnly))
+    if (!RegularFile::openForReading(file, path)) {
+        qCWarning(lcApp) << "list file is not a readable regular file, read as empty:" << path;
         return {};
+    }
     // Read the count first, then at most the blocks it announces, so a huge file costs no
     // more than its announced entries.
     const QByteArray head = file.read(4);
@@ -88,8 +102,8 @@ bool ListFile::save(const QString& path, const EntryList& entries, const CommitG
 bool ListFile::saveOverStart(const QString& path, const EntryList& entries,
                              const CommitGate& gate) {
     QByteArray bytes = encode(entries);
-    QFile old(path);
-    if (old.open(QIODevice::ReadOnly) && old.size() > bytes.size()) {
+    QFile old;
+    if (RegularFile::openForReading(old, path) && old.size() > bytes.size()) {
         old.seek(bytes.size());
         bytes.append(old.readAll());
     }

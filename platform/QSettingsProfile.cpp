@@ -1,5 +1,7 @@
 #include "platform/QSettingsProfile.h"
 
+#include "platform/RegularFile.h"
+
 namespace {
 QString fullKey(const QString& section, const QString& key) {
     return section + QLatin1Char('/') + key;
@@ -52,6 +54,10 @@ void QSettingsProfile::remove(const QString& section, const QString& key) {
 
 void QSettingsProfile::flush() {
     m_settings->sync();
+    // The profile holds the FTP password; a profile written before with a wider mode is
+    // narrowed too.
+    if (m_settings->status() == QSettings::NoError)
+        RegularFile::makePrivate(m_settings->fileName());
 }
 
 QString QSettingsProfile::fileName() const {

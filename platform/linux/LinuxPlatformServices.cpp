@@ -7,11 +7,16 @@
 #include "platform/linux/SymlinkShortcutResolver.h"
 #include "platform/linux/XdgAutostart.h"
 
+#include <sys/stat.h>
+
 PlatformServices::PlatformServices() = default;
 PlatformServices::PlatformServices(PlatformServices&&) noexcept = default;
 PlatformServices::~PlatformServices() = default;
 
 PlatformServices PlatformServices::create(const QString& programPath) {
+    // Everything the program writes is the user's own: the profile holds a password, the
+    // lists and bitmaps show what the user keeps. Nothing of it is for other users.
+    ::umask(077);
     PlatformServices services;
     services.paths = AppPaths::detect(programPath);
     // $XDG_CONFIG_HOME/Halvik/<app>.ini

@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,6 +51,15 @@ TEST_F(ListFileTest, MissingFileIsCreatedAsFourZeroBytes) {
     EXPECT_EQ(contents(), QByteArray(4, '\0'));
 }
 
+TEST_F(ListFileTest, AFifoInTheListsPlaceNeitherBlocksNorIsReplaced) {
+    QFile::remove(path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    EXPECT_TRUE(ListFile::load(path()).empty());
+    EXPECT_FALSE(ListFile::save(path(), entries({"/a.jpg"})));
+    EXPECT_FALSE(ListFile::saveOverStart(path(), entries({"/a.jpg"})));
+    EXPECT_FALSE(QFileInfo(path()).isFile());
+}
+
 TEST_F(ListFileTest, CountIsAuthoritativeAndTrailingBytesAreIgnored) {
     const QByteArray three = countBytes(3) + block("/a.jpg") + block("/b.gif") + block("/c.bmp");
     write(three);
@@ -60,10 +72,10 @@ TEST_F(ListFileTest, HostileCountsReadOnlyTheEntriesPresent) {
     write(countBytes(-7) + block("/a.jpg"));
     EXPECT_TRUE(ListFile::load(path()).empty());
 
-    // A count of two billion over one and a half entries: no huge allocation, the partial
-    // second block reads with its missing bytes as zero.
+    // A count of two billion over one and a half entries: no huge allocation, and the
+    // partial second block (a file cut short) is dropped, not saved back as a whole entry.
     write(countBytes(0x7fffffff) + block("/a.jpg") + QByteArray("/b.jpg"));
-    EXPECT_EQ(ListFile::load(path()), entries({"/a.jpg", "/b.jpg"}));
+    EXPECT_EQ(ListFile::load(path()), entries({"/a.jpg"}));
 
     write(QByteArray("\x02\x00", 2));
     EXPECT_TRUE(ListFile::load(path()).empty());
