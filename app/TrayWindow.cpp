@@ -2,7 +2,9 @@
 
 #include "app/ListFile.h"
 #include "app/SettingsStore.h"
+#include "app/TrayServices.h"
 #include "platform/AppPaths.h"
+#include "platform/LogCategories.h"
 #include "platform/TrayHost.h"
 #include "resources/AppTexts.h"
 #include "resources/TrayMenuTemplate.h"
@@ -13,7 +15,6 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
@@ -44,8 +45,7 @@ QIcon programIcon() {
 TrayWindow::TrayWindow(Context context, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)) {
     // The previous wallpaper is recorded before anything of ours can change it.
-    if (m_context.storeOldWallpaper)
-        m_context.storeOldWallpaper();
+    m_context.services.storeOldWallpaper();
     m_context.state.setSettings(m_context.settingsStore.load());
 
     setWindowTitle(QString::fromLatin1(AppTexts::kHiddenWindowTitle));
@@ -68,14 +68,13 @@ TrayWindow::TrayWindow(Context context, QWidget* parent)
     // The lists are loaded before the worker starts, so its first change reads loaded lists.
     m_context.state.setLists(ListFile::load(m_context.paths.fileListPath),
                              ListFile::load(m_context.paths.urlListPath));
-    if (m_context.slideShow)
-        m_context.slideShow->start();
+    m_context.slideShow.start();
 }
 
 TrayWindow::~TrayWindow() {
     m_context.tips.close();
-    if (!m_ended && m_context.slideShow)
-        m_context.slideShow->stop(kWorkerStopBound);
+    if (!m_ended)
+        m_context.slideShow.stop(kWorkerStopBound);
 }
 
 void TrayWindow::createTrayIcon() {
@@ -136,13 +135,12 @@ void TrayWindow::closeEvent(QCloseEvent* event) {
 
 void TrayWindow::tick() {
     const std::uint32_t interval = m_context.state.settings().intervalSeconds();
-    if (m_pacer.tick(interval) && m_context.slideShow)
-        m_context.slideShow->requestChange();
+    if (m_pacer.tick(interval))
+        m_context.slideShow.requestChange();
 }
 
 void TrayWindow::changeNow() {
-    if (m_context.slideShow)
-        m_context.slideShow->requestChange();
+    m_context.slideShow.requestChange();
     m_pacer.changeNow();
 }
 
@@ -161,11 +159,23 @@ void TrayWindow::applyTip(const QString& text) {
 }
 
 void TrayWindow::showProperties() {
-    if (m_propertiesOpen || m_ended || !m_context.runProperties)
+    if (m_ended)
         return;
+    if (m_propertiesOpen) {
+        m_context.services.raiseModalDialog();
+        return;
+    }
     m_propertiesOpen = true;
+    QMetaObject::invokeMethod(this, &TrayWindow::runProperties, Qt::QueuedConnection);
+}
+
+void TrayWindow::runProperties() {
+    if (m_ended) {
+        m_propertiesOpen = false;
+        return;
+    }
     ++m_modalDepth;
-    const auto accepted = m_context.runProperties(
+    const auto accepted = m_context.services.runProperties(
         m_context.state.settings(), [this](const WallpaperSettings& values) { apply(values); });
     --m_modalDepth;
     m_propertiesOpen = false;
@@ -178,11 +188,23 @@ void TrayWindow::showProperties() {
 }
 
 void TrayWindow::showAbout() {
-    if (m_ended || !m_context.runAbout)
+    if (m_ended)
         return;
-    ++m_modalDepth;
-    m_context.runAbout();
-    --m_modalDepth;
+    if (m_aboutOpen) {
+        m_context.services.raiseModalDialog();
+        return;
+    }
+    m_aboutOpen = true;
+    QMetaObject::invokeMethod(this, &TrayWindow::runAbout, Qt::QueuedConnection);
+}
+
+void TrayWindow::runAbout() {
+    if (!m_ended) {
+        ++m_modalDepth;
+        m_context.services.runAbout();
+        --m_modalDepth;
+    }
+    m_aboutOpen = false;
     if (m_exitPending)
         exitProgram();
 }
@@ -191,37 +213,37 @@ void TrayWindow::apply(const WallpaperSettings& values) {
     bool startPathChanged = false;
     const WallpaperSettings applied = m_context.state.modify([&](SlideShowState::Data& shared) {
         WallpaperSettings& s = shared.settings;
-        s.IncludeSubflders = values.IncludeSubflders;
-        s.AutoRun = values.AutoRun;
-        s.Minute = values.Minute;
-        s.Hour = values.Hour;
-        s.Layout = values.Layout;
-        s.Seconds = values.Seconds;
-        s.RunSlideShowCtrl = values.RunSlideShowCtrl;
-        s.UseFileList = values.UseFileList;
-        s.FtpServer = values.FtpServer;
-        s.FtpPassword = values.FtpPassword;
-        s.FtpLogin = values.FtpLogin;
-        s.FtpFolder = values.FtpFolder;
         // Compared exactly: a change of letter case alone is a new folder.
-        if (s.StartPath != values.StartPath) {
-            s.StartPath = values.StartPath;
-            startPathChanged = true;
-        }
+        startPathChanged = s.StartPath != values.StartPath;
+        SettingsTable::copyEdited(values, s);
+        // A new folder starts at its first picture; the old folder's position means nothing
+        // there.
+        if (startPathChanged)
+            s.CurScanFolderPos = 0;
         return s;
     });
-    if (startPathChanged && m_context.slideShow)
-        m_context.slideShow->restart();
-    if (m_context.updateAutorun)
-        m_context.updateAutorun(applied.AutoRun != 0);
+    if (startPathChanged)
+        m_context.slideShow.restart();
+    m_context.services.updateAutorun(applied.AutoRun != 0);
+    saveAll();
+}
 
+void TrayWindow::saveAll() {
     const auto [settings, fileList, urlList] =
         m_context.state.read([](const SlideShowState::Data& d) {
             return std::tuple(d.settings, d.fileList, d.urlList);
         });
     m_context.settingsStore.saveAll(settings);
-    ListFile::save(m_context.paths.fileListPath, fileList);
-    ListFile::save(m_context.paths.urlListPath, urlList);
+    if (!ListFile::save(m_context.paths.fileListPath, fileList))
+        qCWarning(lcApp) << "could not save the file list" << m_context.paths.fileListPath;
+    if (!ListFile::save(m_context.paths.urlListPath, urlList))
+        qCWarning(lcApp) << "could not save the URL list" << m_context.paths.urlListPath;
+}
+
+void TrayWindow::saveSession() {
+    if (m_ended)
+        return;
+    apply(m_context.state.settings());
 }
 
 void TrayWindow::exitProgram() {
@@ -231,8 +253,7 @@ void TrayWindow::exitProgram() {
     // comes back here once the dialog has returned.
     if (m_modalDepth > 0) {
         m_exitPending = true;
-        if (m_context.cancelModalDialog)
-            m_context.cancelModalDialog();
+        m_context.services.cancelModalDialog();
         return;
     }
     apply(m_context.state.settings());
@@ -250,31 +271,20 @@ void TrayWindow::onDestroy(bool askRestore) {
     m_ended = true;
     m_context.tips.close();
     // The worker ends first: no change may follow the list being emptied or the restore.
-    if (m_context.slideShow)
-        m_context.slideShow->stop(kWorkerStopBound);
+    m_context.slideShow.stop(kWorkerStopBound);
 
     const auto [position, fileList] = m_context.state.read([](const SlideShowState::Data& d) {
         return std::pair(d.settings.CurFileListPos, d.fileList);
     });
     m_context.settingsStore.saveFileListPos(position);
-    ListFile::saveOverStart(m_context.paths.fileListPath, fileList);
+    if (!ListFile::saveOverStart(m_context.paths.fileListPath, fileList))
+        qCWarning(lcApp) << "could not save the file list" << m_context.paths.fileListPath;
     m_context.state.modify([](SlideShowState::Data& d) { d.fileList.clear(); });
 
     m_timer.stop();
-    if (askRestore) {
-        const bool yes = m_context.askRestoreOldWallpaper ? m_context.askRestoreOldWallpaper()
-                                                          : defaultAskRestore();
-        if (yes && m_context.restoreOldWallpaper)
-            m_context.restoreOldWallpaper();
-    }
+    if (askRestore && m_context.services.askRestoreOldWallpaper())
+        m_context.services.restoreOldWallpaper();
     if (m_trayIcon)
         m_trayIcon->hide();
     emit ended();
-}
-
-bool TrayWindow::defaultAskRestore() const {
-    QMessageBox box(
-        QMessageBox::Information, QString::fromLatin1(AppTexts::kRestoreQuestionCaption),
-        QString::fromLatin1(AppTexts::kRestoreQuestion), QMessageBox::Yes | QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
 }

@@ -3,11 +3,8 @@
 #include "app/ChangePacer.h"
 #include "worker/WallpaperSettings.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
-#include <optional>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -16,6 +13,7 @@ class SettingsStore;
 class SlideShowControl;
 class SlideShowState;
 class TipChannel;
+class TrayServices;
 struct AppPaths;
 
 // The hidden main window "Hide": owns the tray icon, its menu and the one-second timer that
@@ -24,27 +22,14 @@ class TrayWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // The services around the window. Hooks that are empty are skipped.
+    // The services around the window; all of them outlive it.
     struct Context {
         SlideShowState& state;
         SettingsStore& settingsStore;
         const AppPaths& paths;
         TipChannel& tips;
-        SlideShowControl* slideShow = nullptr;
-        std::function<void()> storeOldWallpaper{};
-        std::function<void()> restoreOldWallpaper{};
-        std::function<void(bool autoRun)> updateAutorun{};
-        // Asks "Restore old wallpaper?"; true for Yes. Defaults to the message box.
-        std::function<bool()> askRestoreOldWallpaper{};
-        // Runs the Properties dialog modally on a copy of the settings. `apply` takes the
-        // dialog's values (its Apply button); the result holds the values of OK, or nothing.
-        std::function<std::optional<WallpaperSettings>(
-            const WallpaperSettings& current,
-            const std::function<void(const WallpaperSettings&)>& apply)>
-            runProperties{};
-        std::function<void()> runAbout{};
-        // Ends an open modal dialog as if cancelled (Exit chosen while it is open).
-        std::function<void()> cancelModalDialog{};
+        SlideShowControl& slideShow;
+        TrayServices& services;
     };
 
     explicit TrayWindow(Context context, QWidget* parent = nullptr);
@@ -54,11 +39,18 @@ public:
     void changeNow();
     void toggleSuspend();
     bool suspended() const { return m_pacer.suspended(); }
+    // Open a dialog from a queued call, so that whoever asked (a D-Bus call from the tray
+    // host, a menu event) gets its answer at once. A second request while the dialog is open
+    // brings it to the front.
     void showProperties();
     void showAbout();
-    // Takes the user-editable fields of `values` (not the positions), restarts the slide show
-    // when the scan folder changed, refreshes autostart and saves everything.
+    // Takes the fields the Properties dialog edits (not the positions), restarts the slide
+    // show at the new folder's first picture when the scan folder changed, refreshes autostart
+    // and saves everything.
     void apply(const WallpaperSettings& values);
+    // The session manager asks the program to save (at log-out or as a checkpoint): saves
+    // everything as Apply does and keeps running.
+    void saveSession();
     // "Exit": apply the current values, then the orderly end with the restore question.
     void exitProgram();
     // Log-out or a termination signal: save as Exit does, without asking, and end.
@@ -83,8 +75,10 @@ protected:
 
 private:
     void createTrayIcon();
+    void runProperties();
+    void runAbout();
+    void saveAll();
     void onDestroy(bool askRestore);
-    bool defaultAskRestore() const;
 
     Context m_context;
     ChangePacer m_pacer;
@@ -94,6 +88,7 @@ private:
     QAction* m_suspendAction = nullptr;
     QString m_tip;
     bool m_propertiesOpen = false;
+    bool m_aboutOpen = false;
     int m_modalDepth = 0;
     bool m_exitPending = false;
     bool m_ended = false;

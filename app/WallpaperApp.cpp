@@ -1,5 +1,6 @@
 #include "app/WallpaperApp.h"
 
+#include "app/ProgramTrayServices.h"
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
 #include "ftp/FtpDownloader.h"
@@ -41,6 +42,9 @@ int WallpaperApp::main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    // First of all: a termination request that comes during the start is answered once the
+    // window exists, with the same orderly save as any other.
+    ShutdownSignals shutdownSignals;
     initResources();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
@@ -49,8 +53,15 @@ int WallpaperApp::main(int argc, char** argv) {
 
     // Before any setting, list file or wallpaper is touched: a second copy leaves silently.
     SingleInstanceLock lock(platform.paths.runtimeDir, platform.paths.appName);
-    if (!lock.tryLock())
+    switch (lock.tryLock()) {
+    case SingleInstanceLock::Result::Acquired:
+        break;
+    case SingleInstanceLock::Result::HeldElsewhere:
         return 0;
+    case SingleInstanceLock::Result::Unavailable:
+        std::fprintf(stderr, "%s\n", AppTexts::kNoLock);
+        return 2;
+    }
 
     ScreenInfo screenInfo;
     ScreenWatcher screenWatcher(screenInfo);
@@ -100,33 +111,24 @@ int WallpaperApp::main(int argc, char** argv) {
                               },
                           .ftp = platform.ftp});
 
-    TrayWindow::Context context{.state = state,
-                                .settingsStore = settingsStore,
-                                .paths = platform.paths,
-                                .tips = tips,
-                                .slideShow = &slideShow};
-    context.storeOldWallpaper = [&previousWallpaper] { previousWallpaper.StoreOldWallpaper(); };
-    context.restoreOldWallpaper = [&previousWallpaper] { previousWallpaper.RestoreOldWallpaper(); };
-    context.updateAutorun = [&platform](bool autoRun) {
-        if (autoRun)
-            platform.autostart->enable(platform.paths.programPath);
-        else
-            platform.autostart->disable();
-    };
-    context.runProperties = [&dialogs](const WallpaperSettings& current,
-                                       const std::function<void(const WallpaperSettings&)>& apply) {
-        return dialogs.runProperties(current, apply);
-    };
-    context.runAbout = [&dialogs] { dialogs.runAbout(); };
-    context.cancelModalDialog = [&dialogs] { dialogs.cancelModalDialog(); };
-    TrayWindow window(std::move(context));
+    ProgramTrayServices trayServices(previousWallpaper, *platform.autostart,
+                                     platform.paths.programPath, dialogs);
+    TrayWindow window({.state = state,
+                       .settingsStore = settingsStore,
+                       .paths = platform.paths,
+                       .tips = tips,
+                       .slideShow = slideShow,
+                       .services = trayServices});
     trayWindow = &window;
 
-    ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,
                      &TrayWindow::endSession);
+    // A save request also comes without a log-out (a checkpoint): save and keep running. The
+    // real end of the session quits the application.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.endSession(); });
+                     [&window](QSessionManager&) { window.saveSession(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window,
+                     &TrayWindow::endSession);
     QObject::connect(&window, &TrayWindow::ended, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 

@@ -4,6 +4,17 @@
 #include "ui/AboutDialog.h"
 #include "worker/SlideShowState.h"
 
+namespace {
+
+// Under focus-stealing prevention a dialog that is only shown may open behind other windows.
+void bringToFront(QDialog& dialog) {
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+} // namespace
+
 DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {
     if (!m_hooks.listFolder && m_hooks.ftp)
         m_hooks.listFolder = [this](const FtpAccount& account, PropertiesDialog::ListingDone done) {
@@ -23,27 +34,36 @@ DialogRunner::runProperties(const WallpaperSettings& current,
                             const std::function<void(const WallpaperSettings&)>& apply) {
     PropertiesDialog::Services services;
     services.state = &m_hooks.state;
-    // The main window takes only the edited fields, so any base record will do.
-    services.apply = [&apply, &current](const PropertiesRecord& r) { apply(r.applyTo(current)); };
+    // The main window takes only the edited fields of what it is given.
+    services.apply = apply;
     services.mainWindowExists = [] { return true; }; // the window outlives its modal dialogs
     services.changeNow = m_hooks.changeNow;
     services.listFolder = m_hooks.listFolder;
     services.appName = m_hooks.appName;
 
-    PropertiesDialog dialog(PropertiesRecord::fromSettings(current), std::move(services));
+    PropertiesDialog dialog(current, std::move(services));
     m_properties = &dialog;
+    bringToFront(dialog);
     const int result = dialog.exec();
     m_properties = nullptr;
     if (result != QDialog::Accepted)
         return std::nullopt;
-    return dialog.record().applyTo(current);
+    return dialog.record();
 }
 
 void DialogRunner::runAbout() {
     AboutDialog dialog;
     m_about = &dialog;
+    bringToFront(dialog);
     dialog.exec();
     m_about = nullptr;
+}
+
+void DialogRunner::raiseModalDialog() {
+    if (m_about)
+        bringToFront(*m_about);
+    else if (m_properties)
+        bringToFront(*m_properties);
 }
 
 void DialogRunner::cancelModalDialog() {

@@ -35,6 +35,8 @@ public:
     runProperties(const WallpaperSettings& current,
                   const std::function<void(const WallpaperSettings&)>& apply);
     void runAbout();
+    // Brings the open dialog (the top one, when About runs over Properties) to the front.
+    void raiseModalDialog();
     void cancelModalDialog();
 
     // How "Get list" lists a server folder (empty when there is no way to).

@@ -1,6 +1,7 @@
 #include "app/TrayWindow.h"
 #include "app/ListFile.h"
 #include "app/SettingsStore.h"
+#include "app/TrayServices.h"
 #include "platform/AppPaths.h"
 #include "platform/QSettingsProfile.h"
 #include "tests/support/QtTestApp.h"
@@ -34,30 +35,53 @@ private:
     Events& m_events;
 };
 
+class RecordingServices : public TrayServices {
+public:
+    explicit RecordingServices(Events& events) : m_events(events) {}
+    void storeOldWallpaper() override { m_events.push_back("store"); }
+    void restoreOldWallpaper() override { m_events.push_back("restore"); }
+    void updateAutorun(bool on) override { m_events.push_back(on ? "autorun on" : "autorun off"); }
+    bool askRestoreOldWallpaper() override {
+        m_events.push_back("ask");
+        return answerYes;
+    }
+    std::optional<WallpaperSettings>
+    runProperties(const WallpaperSettings& current,
+                  const std::function<void(const WallpaperSettings&)>&) override {
+        m_events.push_back("properties");
+        // A second request while the dialog runs only raises it.
+        if (whileOpen)
+            whileOpen();
+        return current;
+    }
+    void runAbout() override { m_events.push_back("about"); }
+    void raiseModalDialog() override { m_events.push_back("raise"); }
+    void cancelModalDialog() override { m_events.push_back("cancel"); }
+
+    bool answerYes = true;
+    std::function<void()> whileOpen;
+
+private:
+    Events& m_events;
+};
+
 class TrayWindowTest : public ::testing::Test {
 protected:
     TrayWindowTest() {
         ensureQtApplication();
-        m_paths.fileListPath = m_dir.filePath(QStringLiteral("t.txt"));
-        m_paths.urlListPath = m_dir.filePath(QStringLiteral("t_Url.txt"));
+        // The lists' folder does not exist yet, as for an installed program's first start.
+        m_paths.fileListPath = m_dir.filePath(QStringLiteral("data/t.txt"));
+        m_paths.urlListPath = m_dir.filePath(QStringLiteral("data/t_Url.txt"));
     }
 
     std::unique_ptr<TrayWindow> makeWindow(bool answerYes = true) {
-        TrayWindow::Context context{.state = m_state,
-                                    .settingsStore = m_store,
-                                    .paths = m_paths,
-                                    .tips = m_tips,
-                                    .slideShow = &m_slideShow};
-        context.storeOldWallpaper = [this] { m_events.push_back("store"); };
-        context.restoreOldWallpaper = [this] { m_events.push_back("restore"); };
-        context.updateAutorun = [this](bool on) {
-            m_events.push_back(on ? "autorun on" : "autorun off");
-        };
-        context.askRestoreOldWallpaper = [this, answerYes] {
-            m_events.push_back("ask");
-            return answerYes;
-        };
-        return std::make_unique<TrayWindow>(std::move(context));
+        m_services.answerYes = answerYes;
+        return std::make_unique<TrayWindow>(TrayWindow::Context{.state = m_state,
+                                                                .settingsStore = m_store,
+                                                                .paths = m_paths,
+                                                                .tips = m_tips,
+                                                                .slideShow = m_slideShow,
+                                                                .services = m_services});
     }
 
     QAction* menuAction(const QString& text, TrayWindow& window) {
@@ -75,6 +99,7 @@ protected:
     TipChannel m_tips;
     Events m_events;
     RecordingSlideShow m_slideShow{m_events};
+    RecordingServices m_services{m_events};
 };
 
 TEST_F(TrayWindowTest, StartRecordsWallpaperLoadsEverythingThenStartsTheWorker) {
@@ -88,6 +113,7 @@ TEST_F(TrayWindowTest, StartRecordsWallpaperLoadsEverythingThenStartsTheWorker) 
     EXPECT_EQ(window->tip(), QStringLiteral("Tessaron"));
     QFile fileList(m_paths.fileListPath);
     EXPECT_EQ(fileList.size(), 4);
+    EXPECT_EQ(QFile(m_paths.urlListPath).size(), 4);
     QStringList texts;
     for (QAction* action : window->menu()->actions())
         texts << action->text();
@@ -119,7 +145,9 @@ TEST_F(TrayWindowTest, MenuCommandsDriveTheSlideShow) {
 
 TEST_F(TrayWindowTest, ApplyRestartsOnlyForANewStartPathAndSavesAll) {
     auto window = makeWindow();
-    m_state.setLists({*ListEntry::fromText("/a.jpg")}, {});
+    // An edit of the first run, in a folder that did not exist before the start.
+    m_state.setLists({*ListEntry::fromText("/a.jpg")}, {*ListEntry::fromText("ftp://h/b.jpg")});
+    m_state.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 7; });
     m_events.clear();
 
     WallpaperSettings values = m_state.settings();
@@ -131,12 +159,40 @@ TEST_F(TrayWindowTest, ApplyRestartsOnlyForANewStartPathAndSavesAll) {
     EXPECT_EQ(m_state.settings().CurFileListPos, 0);
     EXPECT_EQ(m_store.load().Minute, 3u);
     EXPECT_EQ(ListFile::load(m_paths.fileListPath).size(), 1u);
+    EXPECT_EQ(ListFile::load(m_paths.urlListPath).size(), 1u);
+    EXPECT_EQ(m_state.settings().CurScanFolderPos, 7);
 
+    // A new folder starts at its first picture.
     m_events.clear();
     values.StartPath = QStringLiteral("/PICTURES");
     values.AutoRun = 0;
     window->apply(values);
     EXPECT_EQ(m_events, (Events{"restart", "autorun off"}));
+    EXPECT_EQ(m_state.settings().CurScanFolderPos, 0);
+    EXPECT_EQ(m_store.load().CurScanFolderPos, 0);
+
+    // A session save (log-out or checkpoint) saves and keeps running.
+    m_state.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 5; });
+    window->saveSession();
+    EXPECT_EQ(m_store.load().CurScanFolderPos, 5);
+    EXPECT_FALSE(window->hasEnded());
+}
+
+TEST_F(TrayWindowTest, DialogsOpenFromAQueuedCallAndASecondRequestRaisesTheOpenOne) {
+    auto window = makeWindow();
+    m_events.clear();
+    m_services.whileOpen = [&] { window->showProperties(); };
+    window->showProperties();
+    // The request returns before the dialog runs.
+    EXPECT_TRUE(m_events.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_events, (Events{"properties", "raise", "autorun on"}));
+
+    m_events.clear();
+    window->showAbout();
+    window->showAbout();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_events, (Events{"raise", "about"}));
 }
 
 TEST_F(TrayWindowTest, ExitSavesStopsTheWorkerAsksAndRestoresInOrder) {

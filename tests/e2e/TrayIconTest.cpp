@@ -67,6 +67,22 @@ TEST(TrayIconTest, IconShowsTipAndMenuAndExitsThroughItsMenu) {
     EXPECT_TRUE(
         waitUntil([&] { return checked(session.tray().menu(icon), QStringLiteral("Suspend")); }));
 
+    // A click on the icon is answered at once while the Properties dialog opens; a second
+    // click opens no second dialog.
+    const auto propertiesWindows = [&] {
+        QByteArray ids;
+        session.runOnDisplay(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                              QStringLiteral("--name"), QStringLiteral("^Tessaron Properties$")},
+                             &ids);
+        return ids.count('\n');
+    };
+    EXPECT_TRUE(session.tray().activate(icon, 5000));
+    ASSERT_TRUE(waitUntil([&] { return propertiesWindows() == 1; }));
+    EXPECT_TRUE(session.tray().activate(icon, 5000));
+    EXPECT_EQ(propertiesWindows(), 1);
+
+    // Exit while the dialog is open ends the dialog, then asks.
     ASSERT_TRUE(session.tray().clickMenuItem(icon, QStringLiteral("Exit")));
     ASSERT_TRUE(answerQuestion(session, "alt+n"));
     ASSERT_TRUE(waitForExit(*process));

@@ -163,10 +163,12 @@ bool SniWatcher::clickMenuItem(const QString& item, const QString& label) const 
     return false;
 }
 
-void SniWatcher::activate(const QString& item) const {
+bool SniWatcher::activate(const QString& item, int replyBoundMs) const {
     const Address where = address(item);
     QDBusMessage call = QDBusMessage::createMethodCall(where.service, where.path, kItemInterface,
                                                        QStringLiteral("Activate"));
     call << 0 << 0;
-    m_connection.send(call);
+    if (replyBoundMs <= 0)
+        return m_connection.send(call);
+    return m_connection.call(call, QDBus::Block, replyBoundMs).type() == QDBusMessage::ReplyMessage;
 }

@@ -37,8 +37,9 @@ public:
     std::vector<MenuItem> menu(const QString& item) const;
     // Picks a menu item as a click would; false when the item has no such entry.
     bool clickMenuItem(const QString& item, const QString& label) const;
-    // A left click on the icon.
-    void activate(const QString& item) const;
+    // A left click on the icon. With a bound, waits that long for the item's reply, as a
+    // panel that waits would, and tells whether it came.
+    bool activate(const QString& item, int replyBoundMs = 0) const;
 
 public slots:
     void RegisterStatusNotifierItem(const QString& service, const QDBusMessage& message);
