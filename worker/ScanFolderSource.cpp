@@ -124,45 +124,26 @@ void ScanFolderSource::meetFile(const QString& path, const QString& name) {
 }
 
 void ScanFolderSource::showFromFileList(const QString& bitmapName) {
-    const std::optional<QString> entry =
-        m_run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.fileList.empty())
-                return std::nullopt;
-            const std::int32_t position =
-                wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-            return d.fileList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = m_run.currentEntry(ListKind::Files);
     if (!entry) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
     // The entry as stored: no picture test and no shortcut resolution in this branch.
-    m_run.makeChange(*entry, bitmapName, [](SlideShowState::Data& d) {
-        ++d.settings.CurFileListPos;
-        wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-    });
+    m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files));
     m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
               PictureTest::lastComponent(*entry, QLatin1Char('/')));
 }
 
 void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
-    const std::optional<QString> entry =
-        m_run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.urlList.empty())
-                return std::nullopt;
-            const std::int32_t position = wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-            return d.urlList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = m_run.currentEntry(ListKind::Urls);
     if (!entry) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
     const QString remoteName = PictureTest::lastComponent(*entry, QLatin1Char('/'));
     const QString local = remoteName.isEmpty() ? QString() : m_run.download(remoteName);
-    const auto advance = [](SlideShowState::Data& d) {
-        ++d.settings.CurURLListPos;
-        wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-    };
+    const WorkerRun::Advance advance = WorkerRun::nextEntry(ListKind::Urls);
     // A failed download changes nothing (the wallpaper folder is not emptied either), but this
     // picture's turn is used up like any other.
     if (local.isEmpty() || !QFileInfo(local).isFile()) {
@@ -170,10 +151,7 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
-    QString bitmap = m_run.wallpaperDir();
-    if (!bitmap.endsWith(QLatin1Char('/')))
-        bitmap += QLatin1Char('/');
-    bitmap += bitmapName;
     const bool converted = m_run.makeChange(local, bitmapName, advance);
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + (converted ? bitmap : remoteName));
+    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
+              (converted ? m_run.bitmapPath(bitmapName) : remoteName));
 }

@@ -2,6 +2,7 @@
 #include "tests/worker/WorkerRig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ TEST(ScanFolderSource, ShowsPicturesInNameOrderAndStartsOverAfterThePass) {
     EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "B.bmp", "A.bmp", "B.bmp"}));
     EXPECT_EQ(rig.applied().first(), rig.wallpaperDir() + "/A.bmp");
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
+    EXPECT_TRUE(rig.logLines().isEmpty()); // nothing is logged for a normal change
 }
 
 TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
@@ -96,8 +98,9 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
     rig.makeFile("pics/Photo.JPG.txt");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString& picture, const QString&, std::int32_t) {
-        return !picture.endsWith(".txt");
+    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t) {
+        QFile out(bitmap);
+        return !picture.endsWith(".txt") && out.open(QIODevice::WriteOnly);
     };
     rig.worker().start();
     // Photo.JPG.txt comes first by name: it fails to convert, so nothing is applied, but the
@@ -149,6 +152,20 @@ TEST(ChangeCycle, EmptiesTheWallpaperFolderOfFilesButKeepsFolders) {
     EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               (QStringList{"A.bmp", "kept"}));
     EXPECT_TRUE(QFileInfo::exists(rig.wallpaperDir() + "/kept/inner.txt"));
+
+    // A wallpaper folder that is a link is not emptied: its target keeps its files, and a real
+    // folder takes the link's place.
+    WorkerRig linked;
+    linked.makeFile("pics/a.jpg");
+    linked.setSettings([&](WallpaperSettings& s) { s.StartPath = linked.root() + "/pics"; });
+    const QString letter = linked.makeFile("Documents/letter.txt");
+    linked.makeLink("data/Wallpaper", linked.root() + "/Documents");
+    linked.worker().start();
+    ASSERT_TRUE(linked.waitForApplied(1));
+    EXPECT_TRUE(QFileInfo::exists(letter));
+    EXPECT_FALSE(QFileInfo(linked.wallpaperDir()).isSymLink());
+    EXPECT_EQ(linked.wallpaperFiles(), QStringList{"A.bmp"});
+    EXPECT_EQ(linked.logLines().filter("tessaron.worker: ").filter("symbolic link").size(), 1);
 }
 
 TEST(FileListSource, ShowsFromThePositionWrapsAndLeavesUnusableEntries) {
