@@ -91,6 +91,35 @@ TEST(ScanFolderSource, WalksSubfoldersWhereTheyAreMetOnlyWhenAsked) {
     EXPECT_EQ(rig.appliedNames().mid(4), (QStringList{"A.bmp", "Z.bmp", "A.bmp"}));
 }
 
+TEST(ScanFolderSource, NeverEntersItsOwnDataFolderHiddenFoldersOrAFolderTwice) {
+    WorkerRig rig;
+    rig.makeFile("data/OldWallpaper.bmp");
+    rig.makeFile(".cache/c.jpg");
+    rig.makeFile(".shots/s.jpg");
+    rig.makeFile("pics/a.jpg");
+    rig.makeLink("pics/mine", rig.dataDir());
+    // Twenty-two levels, each holding two links to the next: each level is walked once, not
+    // once per path to it.
+    for (int level = 0; level < 22; ++level) {
+        const QString next = rig.makeFolder(QString("pics/wide/%1").arg(level + 1));
+        rig.makeLink(QString("pics/wide/%1/x").arg(level), next);
+        rig.makeLink(QString("pics/wide/%1/y").arg(level), next);
+    }
+    rig.makeFile("pics/z.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root(); });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "Z.bmp"}));
+
+    // A start folder that is itself hidden is walked (from the next pass on).
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/.shots"; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.appliedNames().last(), "S.bmp");
+}
+
 TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip) {
     WorkerRig rig;
     const QString target = rig.makeFile("elsewhere/sunset.jpg");
