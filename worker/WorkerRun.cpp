@@ -171,7 +171,8 @@ bool WorkerRun::ensureWallpaperFolder() const {
             << QStringLiteral("The wallpaper folder %1 is a symbolic link (to %2); it is not "
                               "emptied but replaced by a real folder")
                    .arg(m_wallpaperDir, qPath(fs::read_symlink(folder, error)));
-        if (!fs::remove(folder, error)) {
+        fs::remove(folder, error);
+        if (error) {
             qCWarning(lcWorker).noquote() << QStringLiteral("Cannot remove the link %1: %2")
                                                  .arg(m_wallpaperDir, reason(error));
             return false;

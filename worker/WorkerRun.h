@@ -43,8 +43,9 @@ public:
 
     // --- Called by the thread that controls the worker.
     void requestChange();
-    // After this returns the run reads no state, applies nothing and posts no tip; a download
-    // in progress is aborted.
+    // After this returns the run reads no state, applies nothing, posts no tip and neither
+    // empties the wallpaper folder nor moves a bitmap into it; a download in progress is
+    // aborted.
     void requestStop();
     // The shared state changed: a run that has nothing to show may try again.
     void notifyStateChanged();
