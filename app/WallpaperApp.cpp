@@ -98,7 +98,8 @@ int WallpaperApp::main(int argc, char** argv) {
     changeServices.resolveShortcut = [&platform](const QString& path) {
         return platform.shortcutResolver->resolveShortcut(path);
     };
-    SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir);
+    SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir,
+                              platform.paths.dataDir);
     PreviousWallpaper previousWallpaper(*platform.profile, *platform.desktopWallpaper);
 
     TrayWindow* trayWindow = nullptr; // set once constructed; the dialogs run only after

@@ -39,7 +39,10 @@ int main(int argc, char** argv) {
     QString applied;
     double workerCpuMs = 0;
     ChangeServices services;
-    services.convert = [](const QString&, const QString&, std::int32_t) { return true; };
+    services.convert = [](const QString&, const QString& bitmap, std::int32_t) {
+        QFile file(bitmap);
+        return file.open(QIODevice::WriteOnly);
+    };
     services.apply = [&](const QString& bitmap, std::int32_t) {
         // The desktop is called on the worker thread: its CPU time so far is the resume's.
         timespec cpu{};
@@ -57,7 +60,8 @@ int main(int argc, char** argv) {
     SlideShowState state(settings);
     state.setLists({}, {});
     TipChannel tips;
-    SlideShowWorker worker(state, tips, services, dir.filePath(QStringLiteral("Wallpaper")));
+    SlideShowWorker worker(state, tips, services, dir.filePath(QStringLiteral("data/Wallpaper")),
+                           dir.filePath(QStringLiteral("data")));
 
     QElapsedTimer timer;
     timer.start();

@@ -9,7 +9,8 @@
 // service that is not available: the change it belongs to does nothing.
 struct ChangeServices {
     // Converts `picture` into the bitmap file `bitmap`, resampled for `layout` (an ImageLayout
-    // value; odd values convert as Centered). True when the bitmap was written.
+    // value; odd values convert as Centered). True when the bitmap was written. `bitmap` is a
+    // name private to the worker's run; the worker moves the file into place itself.
     std::function<bool(const QString& picture, const QString& bitmap, std::int32_t layout)> convert;
     // Makes `bitmap` the desktop wallpaper shown with `layout`.
     std::function<void(const QString& bitmap, std::int32_t layout)> apply;

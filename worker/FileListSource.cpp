@@ -8,14 +8,7 @@
 #include <optional>
 
 SourceResult FileListSource::run(WorkerRun& run) {
-    const std::optional<QString> entry =
-        run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.fileList.empty())
-                return std::nullopt;
-            const std::int32_t position =
-                wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-            return d.fileList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = run.currentEntry(ListKind::Files);
     if (!entry) {
         run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         run.checkStop();
@@ -26,10 +19,7 @@ SourceResult FileListSource::run(WorkerRun& run) {
         PictureTest::test(*entry, run.services().resolveShortcut);
     if (picture && QFileInfo(picture->path).isFile()) {
         run.makeChange(picture->path, PictureTest::bitmapName(picture->upperPath),
-                       [](SlideShowState::Data& d) {
-                           ++d.settings.CurFileListPos;
-                           wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-                       });
+                       WorkerRun::nextEntry(ListKind::Files));
         run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
                 PictureTest::lastComponent(*entry, QLatin1Char('/')));
         run.waitForChange();

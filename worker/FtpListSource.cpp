@@ -8,13 +8,7 @@
 #include <optional>
 
 SourceResult FtpListSource::run(WorkerRun& run) {
-    const std::optional<QString> entry =
-        run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.urlList.empty())
-                return std::nullopt;
-            const std::int32_t position = wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-            return d.urlList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = run.currentEntry(ListKind::Urls);
     if (!entry) {
         run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         run.checkStop();
@@ -28,10 +22,8 @@ SourceResult FtpListSource::run(WorkerRun& run) {
 
     const QString local = remoteName.isEmpty() ? QString() : run.download(remoteName);
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
-        run.makeChange(local, baseName + QStringLiteral(".bmp"), [](SlideShowState::Data& d) {
-            ++d.settings.CurURLListPos;
-            wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-        });
+        run.makeChange(local, baseName + QStringLiteral(".bmp"),
+                       WorkerRun::nextEntry(ListKind::Urls));
         run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + remoteName);
         run.waitForChange();
         return SourceResult::Shown;

@@ -1,5 +1,6 @@
 #include "worker/ScanFolderSource.h"
 
+#include "platform/FolderIdentity.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WallpaperSettings.h"
@@ -45,6 +46,18 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
+// True when `folder` is `ancestor` or lies inside it, compared by their resolved paths.
+bool isWithin(const QString& folder, const QString& ancestor) {
+    const QString resolved = QFileInfo(folder).canonicalFilePath();
+    const QString resolvedAncestor = QFileInfo(ancestor).canonicalFilePath();
+    if (resolved.isEmpty() || resolvedAncestor.isEmpty())
+        return false;
+    return resolved == resolvedAncestor ||
+           resolved.startsWith(resolvedAncestor.endsWith(QLatin1Char('/'))
+                                   ? resolvedAncestor
+                                   : resolvedAncestor + QLatin1Char('/'));
+}
+
 } // namespace
 
 ScanFolderSource::ScanFolderSource(WorkerRun& run, std::uint32_t& counter)
@@ -52,33 +65,38 @@ ScanFolderSource::ScanFolderSource(WorkerRun& run, std::uint32_t& counter)
 
 SourceResult ScanFolderSource::pass(const QString& startFolder) {
     m_shown = false;
+    m_visited.clear();
+    // The program's own files (the wallpaper bitmap, the record of the user's wallpaper) are
+    // no pictures of the user's: a start folder inside the data folder shows nothing, and the
+    // walk does not enter the data folder, whatever path or link leads there.
+    if (isWithin(startFolder, m_run.dataDir()))
+        return SourceResult::NothingToShow;
+    if (const std::optional<FolderIdentity> own = FolderIdentity::of(m_run.dataDir()))
+        m_visited.insert(*own);
     walk(startFolder);
     return m_shown ? SourceResult::Shown : SourceResult::NothingToShow;
 }
 
 void ScanFolderSource::walk(const QString& folder) {
-    const std::filesystem::path fsFolder(QFile::encodeName(folder).toStdString());
-    std::error_code error;
-    const std::string canonical = std::filesystem::canonical(fsFolder, error).string();
-    if (error ||
-        std::find(m_openFolders.begin(), m_openFolders.end(), canonical) != m_openFolders.end())
+    // Every folder is walked at most once a pass, however many links lead to it: links back
+    // up the tree or across it would otherwise repeat pictures or never end.
+    const std::optional<FolderIdentity> identity = FolderIdentity::of(folder);
+    if (!identity || !m_visited.insert(*identity).second)
         return;
-    const std::optional<std::vector<DirEntry>> entries = listFolder(fsFolder);
+    const std::optional<std::vector<DirEntry>> entries =
+        listFolder(std::filesystem::path(QFile::encodeName(folder).toStdString()));
     if (!entries)
         return;
-
-    m_openFolders.push_back(canonical);
-    struct Close {
-        std::vector<std::string>& open;
-        ~Close() { open.pop_back(); }
-    } close{m_openFolders};
 
     for (const DirEntry& entry : *entries) {
         const QString path = joinPath(folder, entry.name);
         if (entry.isFolder) {
-            // Read at each folder met, so a change takes effect for the folders after it.
-            if (m_run.read(
-                    [](const SlideShowState::Data& d) { return d.settings.IncludeSubflders != 0; }))
+            // Hidden folders below the start folder (caches, settings) are not walked, as file
+            // managers do not show them. Whether to walk subfolders is read at each folder
+            // met, so a change takes effect for the folders after it.
+            if (!QFileInfo(path).isHidden() && m_run.read([](const SlideShowState::Data& d) {
+                    return d.settings.IncludeSubflders != 0;
+                }))
                 walk(path);
         } else {
             meetFile(path, entry.name);
@@ -124,45 +142,26 @@ void ScanFolderSource::meetFile(const QString& path, const QString& name) {
 }
 
 void ScanFolderSource::showFromFileList(const QString& bitmapName) {
-    const std::optional<QString> entry =
-        m_run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.fileList.empty())
-                return std::nullopt;
-            const std::int32_t position =
-                wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-            return d.fileList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = m_run.currentEntry(ListKind::Files);
     if (!entry) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
     // The entry as stored: no picture test and no shortcut resolution in this branch.
-    m_run.makeChange(*entry, bitmapName, [](SlideShowState::Data& d) {
-        ++d.settings.CurFileListPos;
-        wrapPosition(d.settings.CurFileListPos, d.fileList.size());
-    });
+    m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files));
     m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
               PictureTest::lastComponent(*entry, QLatin1Char('/')));
 }
 
 void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
-    const std::optional<QString> entry =
-        m_run.modify([](SlideShowState::Data& d) -> std::optional<QString> {
-            if (d.urlList.empty())
-                return std::nullopt;
-            const std::int32_t position = wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-            return d.urlList[static_cast<std::size_t>(position)].text();
-        });
+    const std::optional<QString> entry = m_run.currentEntry(ListKind::Urls);
     if (!entry) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
     const QString remoteName = PictureTest::lastComponent(*entry, QLatin1Char('/'));
     const QString local = remoteName.isEmpty() ? QString() : m_run.download(remoteName);
-    const auto advance = [](SlideShowState::Data& d) {
-        ++d.settings.CurURLListPos;
-        wrapPosition(d.settings.CurURLListPos, d.urlList.size());
-    };
+    const WorkerRun::Advance advance = WorkerRun::nextEntry(ListKind::Urls);
     // A failed download changes nothing (the wallpaper folder is not emptied either), but this
     // picture's turn is used up like any other.
     if (local.isEmpty() || !QFileInfo(local).isFile()) {
@@ -170,10 +169,7 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
-    QString bitmap = m_run.wallpaperDir();
-    if (!bitmap.endsWith(QLatin1Char('/')))
-        bitmap += QLatin1Char('/');
-    bitmap += bitmapName;
     const bool converted = m_run.makeChange(local, bitmapName, advance);
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + (converted ? bitmap : remoteName));
+    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
+              (converted ? m_run.bitmapPath(bitmapName) : remoteName));
 }

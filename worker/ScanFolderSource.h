@@ -1,20 +1,22 @@
 #pragma once
 
+#include "platform/FolderIdentity.h"
 #include "worker/SourceResult.h"
 
 #include <QString>
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <set>
 
 class WorkerRun;
 
 // The source of the scan-folder mode. One call of pass() walks the folder tree once, depth
 // first, one directory level in memory at a time, each folder's entries sorted by name
-// case-insensitively so that CurScanFolderPos names the same picture from run to run. It
-// passes over the pictures before CurScanFolderPos without converting them, then shows one
-// picture per change request. If the mode is switched to a list during the pass, each picture
-// met is the moment for showing the list's next entry instead.
+// case-insensitively so that CurScanFolderPos names the same picture from run to run. Each
+// folder is walked once a pass, however many links lead to it; hidden folders below the start
+// folder and the program's own data folder are never entered. It passes over the pictures
+// before CurScanFolderPos without converting them, then shows one picture per change request.
+// If the mode is switched to a list during the pass, each picture met is the moment for
+// showing the list's next entry instead.
 class ScanFolderSource {
 public:
     // `counter` is the number of pictures met so far in this pass (ScanCounter): WorkerProc
@@ -33,6 +35,6 @@ private:
     WorkerRun& m_run;
     std::uint32_t& m_counter;
     bool m_shown = false;
-    // Canonical paths of the folders being walked: a link back up the tree is not followed.
-    std::vector<std::string> m_openFolders;
+    // The folders entered in this pass, and the data folder from its start.
+    std::set<FolderIdentity> m_visited;
 };

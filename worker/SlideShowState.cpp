@@ -32,15 +32,6 @@ bool SlideShowState::listsLoaded() const {
     return read([](const Data& d) { return d.listsLoaded; });
 }
 
-std::int32_t SlideShowState::wrapFileListPos() {
-    return modify(
-        [](Data& d) { return wrapPosition(d.settings.CurFileListPos, d.fileList.size()); });
-}
-
-std::int32_t SlideShowState::wrapUrlListPos() {
-    return modify([](Data& d) { return wrapPosition(d.settings.CurURLListPos, d.urlList.size()); });
-}
-
 std::uint64_t SlideShowState::revision() const {
     std::lock_guard lock(m_mutex);
     return m_revision;
@@ -62,4 +53,20 @@ std::int32_t wrapPosition(std::int32_t& position, std::size_t count) {
     if (position < 0 || static_cast<std::size_t>(position) >= count)
         position = 0;
     return position;
+}
+
+std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind) {
+    const EntryList& list = data.list(kind);
+    if (list.empty())
+        return std::nullopt;
+    return list[static_cast<std::size_t>(wrapPosition(data.position(kind), list.size()))].text();
+}
+
+void advancePosition(SlideShowState::Data& data, ListKind kind) {
+    std::int32_t& position = data.position(kind);
+    const std::size_t count = data.list(kind).size();
+    // Only a position inside the list moves on: one from a hand-edited profile could overflow.
+    if (position >= 0 && static_cast<std::size_t>(position) < count)
+        ++position;
+    wrapPosition(position, count);
 }

@@ -3,12 +3,18 @@
 #include "worker/ListEntry.h"
 #include "worker/WallpaperSettings.h"
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 using EntryList = std::vector<ListEntry>;
+
+// The two lists a source can show from: the file list (CurFileListPos) and the URL list
+// (CurURLListPos).
+enum class ListKind { Files, Urls };
 
 // The state that the user-interface thread and the slide-show worker share: the settings
 // record, the two lists and the three positions inside the record. Every access holds one
@@ -22,6 +28,13 @@ public:
         EntryList fileList;
         EntryList urlList;
         bool listsLoaded = false;
+
+        const EntryList& list(ListKind kind) const {
+            return kind == ListKind::Files ? fileList : urlList;
+        }
+        std::int32_t& position(ListKind kind) {
+            return kind == ListKind::Files ? settings.CurFileListPos : settings.CurURLListPos;
+        }
     };
 
     explicit SlideShowState(const WallpaperSettings& settings = {});
@@ -51,10 +64,6 @@ public:
     void setLists(EntryList fileList, EntryList urlList);
     bool listsLoaded() const;
 
-    // The positions wrapped against their lists: set to 0 when not below the count.
-    std::int32_t wrapFileListPos();
-    std::int32_t wrapUrlListPos();
-
     // Counts every modification; a waiter compares it to see whether anything changed.
     std::uint64_t revision() const;
     // Called after every modification, on the modifying thread, without the lock held.
@@ -72,3 +81,9 @@ private:
 
 // Wraps a position against a list: 0 when the position is not below the count.
 std::int32_t wrapPosition(std::int32_t& position, std::size_t count);
+
+// The text of the list's current entry, its position wrapped first; nothing when the list is
+// empty.
+std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind);
+// Moves the list's position on to the next entry, back to 0 after the last.
+void advancePosition(SlideShowState::Data& data, ListKind kind);

@@ -13,9 +13,10 @@ constexpr std::chrono::milliseconds kDestructorStopBound{5000};
 } // namespace
 
 SlideShowWorker::SlideShowWorker(SlideShowState& state, TipChannel& tips, ChangeServices services,
-                                 QString wallpaperDir)
+                                 QString wallpaperDir, QString dataDir)
     : m_state(state), m_tips(tips), m_services(std::move(services)),
-      m_wallpaperDir(std::move(wallpaperDir)), m_shared(std::make_shared<WorkerRun::Shared>()),
+      m_wallpaperDir(std::move(wallpaperDir)), m_dataDir(std::move(dataDir)),
+      m_shared(std::make_shared<WorkerRun::Shared>()),
       m_lastExitCode(std::make_shared<std::atomic<int>>(-1)) {
     // A worker with nothing to show waits for the settings or lists to change.
     m_state.setChangeListener([this] {
@@ -35,7 +36,8 @@ SlideShowWorker::~SlideShowWorker() {
 }
 
 SlideShowWorker::Thread SlideShowWorker::launch() {
-    auto run = std::make_shared<WorkerRun>(m_state, m_tips, m_services, m_wallpaperDir, m_shared);
+    auto run = std::make_shared<WorkerRun>(m_state, m_tips, m_services, m_wallpaperDir, m_dataDir,
+                                           m_shared);
     // The thread keeps its run alive: a worker abandoned at stop() still finds it.
     QThread* thread =
         QThread::create([run, exitCode = m_lastExitCode] { exitCode->store(WorkerProc(*run)); });

@@ -16,13 +16,14 @@ class SlideShowState;
 class TipChannel;
 
 // Runs the slide show on a worker thread at idle priority. Each start makes a new run with its
-// own change and stop requests; restart stops the running one (it makes no further change,
-// even if it is in the middle of one) and starts its replacement, which shows a picture at
-// once.
+// own change and stop requests; restart stops the running one (it makes no further change and
+// writes nothing more into the wallpaper folder, even if it is in the middle of a conversion)
+// and starts its replacement at once, which shows a picture at once.
 class SlideShowWorker : public SlideShowControl {
 public:
+    // `dataDir` is the program's own data folder: the folder walk never enters it.
     SlideShowWorker(SlideShowState& state, TipChannel& tips, ChangeServices services,
-                    QString wallpaperDir);
+                    QString wallpaperDir, QString dataDir);
     // Stops the running worker as stop() does, with a bound of a few seconds.
     ~SlideShowWorker() override;
 
@@ -52,6 +53,7 @@ private:
     TipChannel& m_tips;
     const ChangeServices m_services;
     const QString m_wallpaperDir;
+    const QString m_dataDir;
     const std::shared_ptr<WorkerRun::Shared> m_shared;
     std::shared_ptr<std::atomic<int>> m_lastExitCode;
 

@@ -1,13 +1,12 @@
 #include "worker/WorkerProc.h"
 
+#include "platform/LogCategories.h"
 #include "worker/FileListSource.h"
 #include "worker/FtpListSource.h"
 #include "worker/ScanFolderSource.h"
 #include "worker/WallpaperSettings.h"
 #include "worker/WorkerRun.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QThread>
 #include <exception>
 
@@ -27,13 +26,18 @@ SourceResult scanPass(WorkerRun& run) {
     return result;
 }
 
+void reportFailure(const char* what) {
+    qCWarning(lcWorker,
+              "The slide show stopped after an unexpected failure (%s); no wallpaper "
+              "changes until it is started again",
+              what);
+}
+
 } // namespace
 
 int WorkerProc(WorkerRun& run) {
     try {
-        const QString& folder = run.wallpaperDir();
-        if (!QFileInfo::exists(folder))
-            QDir().mkpath(folder); // a failure shows later as conversions that fail to save
+        run.prepareWallpaperFolder();
 
         for (;;) {
             QThread::currentThread()->setPriority(QThread::IdlePriority);
@@ -59,7 +63,11 @@ int WorkerProc(WorkerRun& run) {
         }
     } catch (const WorkerRun::Stopped&) {
         return 0;
+    } catch (const std::exception& failure) {
+        reportFailure(failure.what());
+        return 1;
     } catch (...) {
+        reportFailure("not a standard exception");
         return 1;
     }
 }

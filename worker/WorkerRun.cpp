@@ -1,26 +1,52 @@
 #include "worker/WorkerRun.h"
 
+#include "platform/LogCategories.h"
 #include "worker/TipChannel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <filesystem>
 #include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 // However often something asks a fruitless source to try again, it tries at most this often.
 constexpr std::chrono::seconds kRetrySpacing{1};
 
-std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+fs::path fsPath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString qPath(const fs::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+QString reason(const std::error_code& error) {
+    return QString::fromStdString(error.message());
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// A hidden name that no picture gives (bitmap names end in ".bmp" after a picture's name) and
+// no other run uses: the process (another session may share the folder) and a run number.
+QString stagingName() {
+    static std::atomic<std::uint64_t> runs{0};
+    return QStringLiteral(".converting-%1-%2.bmp")
+        .arg(QCoreApplication::applicationPid())
+        .arg(runs.fetch_add(1) + 1);
 }
 
 } // namespace
 
 WorkerRun::WorkerRun(SlideShowState& state, TipChannel& tips, ChangeServices services,
-                     QString wallpaperDir, std::shared_ptr<Shared> shared)
+                     QString wallpaperDir, QString dataDir, std::shared_ptr<Shared> shared)
     : m_state(state), m_tips(tips), m_services(std::move(services)),
-      m_wallpaperDir(std::move(wallpaperDir)), m_shared(std::move(shared)) {}
+      m_wallpaperDir(std::move(wallpaperDir)), m_dataDir(std::move(dataDir)),
+      m_stagingPath(joinPath(m_wallpaperDir, stagingName())), m_shared(std::move(shared)) {}
 
 void WorkerRun::requestChange() {
     {
@@ -115,35 +141,117 @@ void WorkerRun::tip(const QString& text) {
         m_tips.post(text);
 }
 
+std::optional<QString> WorkerRun::currentEntry(ListKind kind) {
+    return modify([kind](SlideShowState::Data& d) { return ::currentEntry(d, kind); });
+}
+
+WorkerRun::Advance WorkerRun::nextEntry(ListKind kind) {
+    return [kind](SlideShowState::Data& d) { advancePosition(d, kind); };
+}
+
+QString WorkerRun::bitmapPath(const QString& bitmapName) const {
+    return joinPath(m_wallpaperDir, bitmapName);
+}
+
+void WorkerRun::prepareWallpaperFolder() {
+    std::lock_guard gate(m_gateMutex);
+    throwIfCancelled();
+    ensureWallpaperFolder();
+}
+
+bool WorkerRun::ensureWallpaperFolder() const {
+    const fs::path folder = fsPath(m_wallpaperDir);
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(folder, error);
+    if (fs::is_directory(status))
+        return true;
+    if (fs::is_symlink(status)) {
+        // Emptying it would delete the files of its target, whatever they are.
+        qCWarning(lcWorker).noquote()
+            << QStringLiteral("The wallpaper folder %1 is a symbolic link (to %2); it is not "
+                              "emptied but replaced by a real folder")
+                   .arg(m_wallpaperDir, qPath(fs::read_symlink(folder, error)));
+        fs::remove(folder, error);
+        if (error) {
+            qCWarning(lcWorker).noquote() << QStringLiteral("Cannot remove the link %1: %2")
+                                                 .arg(m_wallpaperDir, reason(error));
+            return false;
+        }
+    } else if (fs::exists(status)) {
+        qCWarning(lcWorker).noquote()
+            << QStringLiteral("The wallpaper folder %1 is not a folder; no wallpaper can be made")
+                   .arg(m_wallpaperDir);
+        return false;
+    }
+    fs::create_directories(folder, error);
+    if (error) {
+        qCWarning(lcWorker).noquote() << QStringLiteral("Cannot create the wallpaper folder %1: %2")
+                                             .arg(m_wallpaperDir, reason(error));
+        return false;
+    }
+    return true;
+}
+
 void WorkerRun::emptyWallpaperFolder() const {
     std::error_code error;
-    for (std::filesystem::directory_iterator it(fsPath(m_wallpaperDir), error), end;
-         !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        // Folders (and links to folders) stay; failures to delete are ignored.
-        if (!it->is_directory(ignored))
-            std::filesystem::remove(it->path(), ignored);
+    for (fs::directory_iterator it(fsPath(m_wallpaperDir), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code entryError;
+        // Folders (and links to folders) stay.
+        if (it->is_directory(entryError) || fs::remove(it->path(), entryError) || !entryError)
+            continue;
+        qCWarning(lcWorker).noquote()
+            << QStringLiteral("Cannot delete %1 from the wallpaper folder: %2")
+                   .arg(qPath(it->path()), reason(entryError));
     }
+    if (error)
+        qCWarning(lcWorker).noquote() << QStringLiteral("Cannot empty the wallpaper folder %1: %2")
+                                             .arg(m_wallpaperDir, reason(error));
 }
 
 bool WorkerRun::makeChange(const QString& source, const QString& bitmapName,
-                           const std::function<void(SlideShowState::Data&)>& advance) {
-    QString bitmap = m_wallpaperDir;
-    if (!bitmap.endsWith(QLatin1Char('/')))
-        bitmap += QLatin1Char('/');
-    bitmap += bitmapName;
-
+                           const Advance& advance) {
+    const QString bitmap = bitmapPath(bitmapName);
     const std::int32_t layout =
         read([](const SlideShowState::Data& d) { return d.settings.Layout; });
-    emptyWallpaperFolder();
-    const bool converted = m_services.convert && m_services.convert(source, bitmap, layout);
-    if (converted && m_services.apply) {
+    bool folderReady = false;
+    {
         std::lock_guard gate(m_gateMutex);
         throwIfCancelled();
-        m_services.apply(bitmap, layout);
+        folderReady = ensureWallpaperFolder();
+        if (folderReady)
+            emptyWallpaperFolder();
     }
+    const bool shown = folderReady && m_services.convert && convertAndApply(source, bitmap, layout);
     modify(advance);
-    return converted;
+    return shown;
+}
+
+bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout) {
+    // Removed on every way out; after the move into place there is nothing left to remove.
+    struct Staged {
+        fs::path path;
+        ~Staged() {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    } staged{fsPath(m_stagingPath)};
+    if (!m_services.convert(source, m_stagingPath, layout))
+        return false;
+
+    std::lock_guard gate(m_gateMutex);
+    throwIfCancelled();
+    std::error_code error;
+    fs::rename(staged.path, fsPath(bitmap), error);
+    if (error) {
+        qCWarning(lcWorker).noquote()
+            << QStringLiteral("Cannot put the wallpaper bitmap %1 in place: %2")
+                   .arg(bitmap, reason(error));
+        return false;
+    }
+    if (m_services.apply)
+        m_services.apply(bitmap, layout);
+    return true;
 }
 
 QString WorkerRun::download(const QString& remoteName) {

@@ -2,6 +2,7 @@
 #include "tests/worker/WorkerRig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ TEST(ScanFolderSource, ShowsPicturesInNameOrderAndStartsOverAfterThePass) {
     EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "B.bmp", "A.bmp", "B.bmp"}));
     EXPECT_EQ(rig.applied().first(), rig.wallpaperDir() + "/A.bmp");
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
+    EXPECT_TRUE(rig.logLines().isEmpty()); // nothing is logged for a normal change
 }
 
 TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
@@ -89,6 +91,35 @@ TEST(ScanFolderSource, WalksSubfoldersWhereTheyAreMetOnlyWhenAsked) {
     EXPECT_EQ(rig.appliedNames().mid(4), (QStringList{"A.bmp", "Z.bmp", "A.bmp"}));
 }
 
+TEST(ScanFolderSource, NeverEntersItsOwnDataFolderHiddenFoldersOrAFolderTwice) {
+    WorkerRig rig;
+    rig.makeFile("data/OldWallpaper.bmp");
+    rig.makeFile(".cache/c.jpg");
+    rig.makeFile(".shots/s.jpg");
+    rig.makeFile("pics/a.jpg");
+    rig.makeLink("pics/mine", rig.dataDir());
+    // Twenty-two levels, each holding two links to the next: each level is walked once, not
+    // once per path to it.
+    for (int level = 0; level < 22; ++level) {
+        const QString next = rig.makeFolder(QString("pics/wide/%1").arg(level + 1));
+        rig.makeLink(QString("pics/wide/%1/x").arg(level), next);
+        rig.makeLink(QString("pics/wide/%1/y").arg(level), next);
+    }
+    rig.makeFile("pics/z.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root(); });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "Z.bmp"}));
+
+    // A start folder that is itself hidden is walked (from the next pass on).
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/.shots"; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.appliedNames().last(), "S.bmp");
+}
+
 TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip) {
     WorkerRig rig;
     const QString target = rig.makeFile("elsewhere/sunset.jpg");
@@ -96,8 +127,9 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
     rig.makeFile("pics/Photo.JPG.txt");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString& picture, const QString&, std::int32_t) {
-        return !picture.endsWith(".txt");
+    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t) {
+        QFile out(bitmap);
+        return !picture.endsWith(".txt") && out.open(QIODevice::WriteOnly);
     };
     rig.worker().start();
     // Photo.JPG.txt comes first by name: it fails to convert, so nothing is applied, but the
@@ -149,6 +181,20 @@ TEST(ChangeCycle, EmptiesTheWallpaperFolderOfFilesButKeepsFolders) {
     EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               (QStringList{"A.bmp", "kept"}));
     EXPECT_TRUE(QFileInfo::exists(rig.wallpaperDir() + "/kept/inner.txt"));
+
+    // A wallpaper folder that is a link is not emptied: its target keeps its files, and a real
+    // folder takes the link's place.
+    WorkerRig linked;
+    linked.makeFile("pics/a.jpg");
+    linked.setSettings([&](WallpaperSettings& s) { s.StartPath = linked.root() + "/pics"; });
+    const QString letter = linked.makeFile("Documents/letter.txt");
+    linked.makeLink("data/Wallpaper", linked.root() + "/Documents");
+    linked.worker().start();
+    ASSERT_TRUE(linked.waitForApplied(1));
+    EXPECT_TRUE(QFileInfo::exists(letter));
+    EXPECT_FALSE(QFileInfo(linked.wallpaperDir()).isSymLink());
+    EXPECT_EQ(linked.wallpaperFiles(), QStringList{"A.bmp"});
+    EXPECT_EQ(linked.logLines().filter("tessaron.worker: ").filter("symbolic link").size(), 1);
 }
 
 TEST(FileListSource, ShowsFromThePositionWrapsAndLeavesUnusableEntries) {

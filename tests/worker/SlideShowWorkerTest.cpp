@@ -1,7 +1,9 @@
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace std::chrono_literals;
 
@@ -30,16 +32,16 @@ TEST(SlideShowWorker, ChangeRequestsBeforeTheWaitCountAsOne) {
 TEST(SlideShowWorker, RestartEndsTheOldWorkerAndShowsTheNewFolderAtOnce) {
     WorkerRig rig;
     rig.makeFile("old/a.jpg");
-    rig.makeFile("old/b.jpg");
+    rig.makeFile("old/n.jpg");
     rig.makeFile("new/n.jpg");
-    rig.makeFile("new/o.jpg");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/old"; });
     rig.worker().start();
     ASSERT_TRUE(rig.waitForApplied(1));
 
-    // The old worker is in the middle of a conversion when the folder changes: it finishes
-    // converting but applies nothing, and it does not stop its replacement.
-    rig.closeConvertGate();
+    // The old worker is in the middle of converting old/n.jpg when the folder changes. Its
+    // replacement shows new/n.jpg at once, under the same bitmap name, and goes on; the old
+    // conversion ends only after that, and leaves nothing behind.
+    rig.closeConvertGate(rig.root() + "/old");
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForConvertCalls(2));
     rig.setSettings([&](WallpaperSettings& s) {
@@ -47,14 +49,17 @@ TEST(SlideShowWorker, RestartEndsTheOldWorkerAndShowsTheNewFolderAtOnce) {
         s.CurScanFolderPos = 0;
     });
     rig.worker().restart();
-    ASSERT_TRUE(rig.waitForConvertCalls(3));
-    rig.openConvertGate();
     ASSERT_TRUE(rig.waitForApplied(2));
-    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "N.bmp"}));
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(3));
-    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "N.bmp", "O.bmp"}));
+    rig.openConvertGate();
+    rig.worker().stop(20s);
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"A.bmp", "N.bmp", "N.bmp"}));
     EXPECT_EQ(rig.convertCalls(), 4);
+    ASSERT_EQ(rig.wallpaperFiles(), QStringList{"N.bmp"});
+    QFile bitmap(rig.wallpaperDir() + "/N.bmp");
+    ASSERT_TRUE(bitmap.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(bitmap.readAll().endsWith("/new/n.jpg"));
 }
 
 TEST(SlideShowWorker, NothingToShowRetriesAtMostOnceASecond) {
@@ -101,4 +106,23 @@ TEST(SlideShowWorker, StopDuringAConversionAppliesNothingAfterward) {
     EXPECT_TRUE(rig.applied().isEmpty());
     EXPECT_TRUE(rig.tips().isEmpty());
     EXPECT_EQ(rig.settings().CurScanFolderPos, 0);
+    EXPECT_TRUE(rig.wallpaperFiles().isEmpty());
+}
+
+TEST(SlideShowWorker, AnUnexpectedFailureEndsTheWorkerWithOneLogLine) {
+    WorkerRig rig;
+    rig.makeFile("pics/a.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.services().convert = [](const QString&, const QString& bitmap, std::int32_t) -> bool {
+        QFile half(bitmap);
+        half.open(QIODevice::WriteOnly);
+        throw std::runtime_error("out of disk space");
+    };
+    rig.worker().start();
+    ASSERT_TRUE(waitUntil([&] { return rig.worker().lastExitCode() == 1; }));
+    EXPECT_TRUE(rig.wallpaperFiles().isEmpty());
+    const QStringList lines = rig.logLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith("tessaron.worker: "));
+    EXPECT_TRUE(lines[0].contains("out of disk space"));
 }

@@ -5,8 +5,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+namespace {
+
+// One recorder for all rigs alive at once; messages still reach the usual output.
+std::mutex logMutex;
+QStringList logged;
+int recorders = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void recordLog(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const QString category = QString::fromLatin1(context.category);
+    if (category.startsWith(QLatin1String("tessaron."))) {
+        std::lock_guard lock(logMutex);
+        logged.append(category + QStringLiteral(": ") + message);
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
 
 WorkerRig::WorkerRig() {
+    if (recorders++ == 0) {
+        {
+            std::lock_guard lock(logMutex);
+            logged.clear();
+        }
+        previousHandler = qInstallMessageHandler(recordLog);
+    }
     WallpaperSettings s = WallpaperSettings::defaults(root());
     s.StartPath = root();
     m_state.setSettings(s);
@@ -19,12 +47,13 @@ WorkerRig::WorkerRig() {
         {
             std::unique_lock lock(m_mutex);
             m_converted.append(picture);
-            m_gateChanged.wait(lock, [this] { return m_gateOpen; });
+            m_gateChanged.wait(lock,
+                               [&] { return m_gateOpen || !picture.startsWith(m_gateFolder); });
         }
         if (!QFileInfo(picture).isFile())
             return false;
         QFile out(bitmap);
-        return out.open(QIODevice::WriteOnly) && out.write("BM") == 2;
+        return out.open(QIODevice::WriteOnly) && out.write("BM " + picture.toUtf8()) > 0;
     };
     m_services.apply = [this](const QString& bitmap, std::int32_t) {
         std::lock_guard lock(m_mutex);
@@ -40,6 +69,8 @@ WorkerRig::~WorkerRig() {
     openConvertGate();
     m_worker.reset();
     m_tipChannel.close();
+    if (--recorders == 0)
+        qInstallMessageHandler(previousHandler);
 }
 
 QString WorkerRig::makeFile(const QString& relative) {
@@ -85,8 +116,8 @@ void WorkerRig::setUrlList(const QStringList& entries) {
 
 SlideShowWorker& WorkerRig::worker() {
     if (!m_worker)
-        m_worker =
-            std::make_unique<SlideShowWorker>(m_state, m_tipChannel, m_services, wallpaperDir());
+        m_worker = std::make_unique<SlideShowWorker>(m_state, m_tipChannel, m_services,
+                                                     wallpaperDir(), dataDir());
     return *m_worker;
 }
 
@@ -105,6 +136,15 @@ QStringList WorkerRig::appliedNames() const {
 QStringList WorkerRig::converted() const {
     std::lock_guard lock(m_mutex);
     return m_converted;
+}
+
+QStringList WorkerRig::wallpaperFiles() const {
+    return QDir(wallpaperDir()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+QStringList WorkerRig::logLines() const {
+    std::lock_guard lock(logMutex);
+    return logged;
 }
 
 QStringList WorkerRig::tips() const {
@@ -133,9 +173,10 @@ bool WorkerRig::waitForConvertCalls(int count) {
     return waitUntil([&] { return convertCalls() >= count; });
 }
 
-void WorkerRig::closeConvertGate() {
+void WorkerRig::closeConvertGate(const QString& folder) {
     std::lock_guard lock(m_mutex);
     m_gateOpen = false;
+    m_gateFolder = folder;
 }
 
 void WorkerRig::openConvertGate() {

@@ -26,7 +26,11 @@ public:
     ~WorkerRig();
 
     QString root() const { return m_dir.path(); }
+    // The program's data folder, holding the wallpaper folder.
+    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
     QString wallpaperDir() const { return m_dir.filePath(QStringLiteral("data/Wallpaper")); }
+    // Every file in the wallpaper folder, hidden ones too.
+    QStringList wallpaperFiles() const;
     // Creates the file (and its folders) under the root; returns its full path.
     QString makeFile(const QString& relative);
     QString makeFolder(const QString& relative);
@@ -48,19 +52,23 @@ public:
     QStringList tips() const;
     QString lastTip() const;
     int convertCalls() const;
+    // Lines logged in the program's categories ("tessaron.worker: ...") while the rig lived.
+    QStringList logLines() const;
 
     bool waitForApplied(int count);
     bool waitForTips(int count);
     bool waitForConvertCalls(int count);
 
-    // While closed, a conversion waits at the gate after being recorded.
-    void closeConvertGate();
+    // While closed, a conversion of a picture under `folder` (of any picture when empty) waits
+    // at the gate after being recorded. The bitmap written names the picture.
+    void closeConvertGate(const QString& folder = QString());
     void openConvertGate();
 
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_gateChanged;
     bool m_gateOpen = true;
+    QString m_gateFolder;
     QStringList m_applied;
     QStringList m_converted;
     QStringList m_tips;
