@@ -1,0 +1,87 @@
+#include "platform/FileName.h"
+
+namespace {
+
+constexpr char16_t kRawByteBase = 0xDC00;
+
+// Length of the valid UTF-8 sequence at `p` (1 to 4), or 0 when the bytes there are not one.
+int validSequence(const unsigned char* p, qsizetype left) {
+    const unsigned char c = p[0];
+    if (c < 0x80)
+        return 1;
+    int length = 0;
+    char32_t minimum = 0;
+    char32_t code = 0;
+    if ((c & 0xE0) == 0xC0) {
+        length = 2, minimum = 0x80, code = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        length = 3, minimum = 0x800, code = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        length = 4, minimum = 0x10000, code = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[i] & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not valid UTF-8.
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+bool isRawByte(char16_t unit) {
+    return unit >= kRawByteBase + 0x80 && unit <= kRawByteBase + 0xFF;
+}
+
+} // namespace
+
+namespace FileName {
+
+QString fromNative(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    QString name;
+    name.reserve(bytes.size());
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const int length = validSequence(data + i, bytes.size() - i);
+        if (length == 0) {
+            name.append(QChar(static_cast<char16_t>(kRawByteBase + data[i])));
+            ++i;
+            continue;
+        }
+        name.append(QString::fromUtf8(bytes.constData() + i, length));
+        i += length;
+    }
+    return name;
+}
+
+QByteArray toNative(const QString& name) {
+    if (!hasRawBytes(name))
+        return name.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(name.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && !isRawByte(name.at(i).unicode()))
+            continue;
+        bytes.append(QStringView(name).mid(start, i - start).toUtf8());
+        if (i < name.size())
+            bytes.append(static_cast<char>(name.at(i).unicode() - kRawByteBase));
+        start = i + 1;
+    }
+    return bytes;
+}
+
+bool hasRawBytes(const QString& name) {
+    for (const QChar c : name)
+        if (isRawByte(c.unicode()))
+            return true;
+    return false;
+}
+
+} // namespace FileName

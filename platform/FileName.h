@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File names on Linux are bytes, not always UTF-8. Qt's own conversion turns bytes that are
+// not UTF-8 into replacement characters, so such a name can be shown but never opened again.
+// This conversion is lossless: valid UTF-8 decodes as usual and every other byte becomes one
+// lone surrogate (U+DC80 to U+DCFF) that encodes back to the same byte.
+namespace FileName {
+
+QString fromNative(const QByteArray& bytes);
+QByteArray toNative(const QString& name);
+// True when `name` holds bytes that are not UTF-8 (it only opens through toNative).
+bool hasRawBytes(const QString& name);
+
+} // namespace FileName

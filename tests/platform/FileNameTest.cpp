@@ -1,0 +1,23 @@
+#include "platform/FileName.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FileNameTest, EveryByteStringComesBackAsItWasAndUtf8DecodesAsUsual) {
+    EXPECT_EQ(FileName::fromNative("/home/ana/caf\xc3\xa9.jpg"),
+              QStringLiteral("/home/ana/café.jpg"));
+    EXPECT_FALSE(FileName::hasRawBytes(QStringLiteral("/home/ana/café.jpg")));
+    // Latin-1 bytes, a cut sequence, an overlong slash, an encoded surrogate, a stray
+    // continuation byte and a four-byte character.
+    for (const QByteArray& bytes :
+         {QByteArray("/p/caf\xe9.jpg"), QByteArray("/p/a\xc3"), QByteArray("/p/\xc0\xaf.jpg"),
+          QByteArray("/p/\xed\xa0\x80.gif"), QByteArray("\x80/x"),
+          QByteArray("/p/\xf0\x9f\x98\x80\xff.bmp")}) {
+        const QString name = FileName::fromNative(bytes);
+        EXPECT_EQ(FileName::toNative(name), bytes) << bytes.toHex().constData();
+        EXPECT_TRUE(FileName::hasRawBytes(name)) << bytes.toHex().constData();
+    }
+}
+
+} // namespace
