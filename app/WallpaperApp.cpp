@@ -45,12 +45,14 @@ int WallpaperApp::main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
 
-    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
-
-    // Before any setting, list file or wallpaper is touched: a second copy leaves silently.
-    SingleInstanceLock lock(platform.paths.runtimeDir, platform.paths.appName);
+    // Before any setting, list file or wallpaper is touched, and before the desktop backends
+    // are probed and the choice logged: a second copy leaves silently.
+    const AppPaths paths = AppPaths::detect(QCoreApplication::applicationFilePath());
+    SingleInstanceLock lock(paths.runtimeDir, paths.appName);
     if (!lock.tryLock())
         return 0;
+
+    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
 
     ScreenInfo screenInfo;
     ScreenWatcher screenWatcher(screenInfo);
