@@ -12,6 +12,7 @@
 #include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
+#include "platform/ToolkitStartGuard.h"
 #include "resources/AppTexts.h"
 #include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
@@ -34,13 +35,18 @@ static void initResources() {
 }
 
 int WallpaperApp::main(int argc, char** argv) {
+    DisplayProbe display;
     QString reason;
-    if (!DisplayProbe::canOpenDisplay(&reason)) {
+    if (!display.canOpenDisplay(&reason)) {
         std::fprintf(stderr, "%s (%s)\n", AppTexts::kNoDisplay, qPrintable(reason));
         return 1;
     }
 
+    // A display that goes away between the probe and here ends the same way as no display.
+    ToolkitStartGuard guard(AppTexts::kNoDisplay);
     QApplication application(argc, argv);
+    guard.finish();
+    display.release();
     initResources();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
