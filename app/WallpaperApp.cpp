@@ -13,6 +13,7 @@
 #include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
+#include "platform/ToolkitStartGuard.h"
 #include "resources/AppTexts.h"
 #include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
@@ -35,13 +36,18 @@ static void initResources() {
 }
 
 int WallpaperApp::main(int argc, char** argv) {
+    DisplayProbe display;
     QString reason;
-    if (!DisplayProbe::canOpenDisplay(&reason)) {
+    if (!display.canOpenDisplay(&reason)) {
         std::fprintf(stderr, "%s (%s)\n", AppTexts::kNoDisplay, qPrintable(reason));
         return 1;
     }
 
+    // A display that goes away between the probe and here ends the same way as no display.
+    ToolkitStartGuard guard(AppTexts::kNoDisplay);
     QApplication application(argc, argv);
+    guard.finish();
+    display.release();
     // First of all: a termination request that comes during the start is answered once the
     // window exists, with the same orderly save as any other.
     ShutdownSignals shutdownSignals;
@@ -49,10 +55,10 @@ int WallpaperApp::main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
 
-    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
-
-    // Before any setting, list file or wallpaper is touched: a second copy leaves silently.
-    SingleInstanceLock lock(platform.paths.runtimeDir, platform.paths.appName);
+    // Before any setting, list file or wallpaper is touched, and before the desktop backends
+    // are probed and the choice logged: a second copy leaves silently.
+    const AppPaths paths = AppPaths::detect(QCoreApplication::applicationFilePath());
+    SingleInstanceLock lock(paths.runtimeDir, paths.appName);
     switch (lock.tryLock()) {
     case SingleInstanceLock::Result::Acquired:
         break;
@@ -62,6 +68,8 @@ int WallpaperApp::main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", AppTexts::kNoLock);
         return 2;
     }
+
+    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
 
     ScreenInfo screenInfo;
     ScreenWatcher screenWatcher(screenInfo);

@@ -28,7 +28,8 @@ struct WallpaperSnapshot {
 
 // One desktop's wallpaper service. Calls are serialised here, so the worker thread's changes
 // and the user-interface thread's restore never interleave. Every call is bounded in time and
-// silent: failures come back as false or nothing, never as an exception or a message.
+// never throws or shows a message: a failed show, read or restore comes back as false or
+// nothing and writes one warning with its reason to tessaron.wallpaper.
 class DesktopWallpaper {
 public:
     virtual ~DesktopWallpaper() = default;
@@ -36,8 +37,9 @@ public:
     // A short lower-case name of the backend ("x11", "gnome", ...).
     virtual QString name() const = 0;
 
-    // Whether the desktop can be reached now (schema installed, service present, ...).
-    bool probe();
+    // Whether the desktop can be reached now (schema installed, service present, ...);
+    // otherwise `whyNot`, when given, says why. A probe logs nothing: its caller decides.
+    bool probe(QString* whyNot = nullptr);
     // Shows the picture of `values`; the desktop shows the file's current content even when
     // the path is the one already shown. False when the desktop could not be reached.
     bool show(const WallpaperValues& values);
@@ -48,11 +50,22 @@ public:
     bool restore(const WallpaperSnapshot& snapshot);
 
 protected:
+    // The do* functions report why they failed through fail(); a failure left unexplained
+    // is logged with a generic reason.
     virtual bool doProbe() = 0;
     virtual bool doShow(const WallpaperValues& values) = 0;
     virtual std::optional<WallpaperSnapshot> doRead() = 0;
     virtual bool doRestore(const WallpaperSnapshot& snapshot) { return doShow(snapshot.values); }
 
+    // Records why the call in progress failed (the first reason given wins: later ones are
+    // usually its consequences) and returns false, so that failure paths read
+    // `return fail(...)`.
+    bool fail(const QString& reason);
+
 private:
+    // The recorded reason, cleared for the next call.
+    QString takeFailure();
+
     std::mutex m_mutex;
+    QString m_failure;
 };

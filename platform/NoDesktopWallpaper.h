@@ -8,7 +8,15 @@ public:
     QString name() const override { return QStringLiteral("none"); }
 
 protected:
-    bool doProbe() override { return false; }
-    bool doShow(const WallpaperValues&) override { return false; }
-    std::optional<WallpaperSnapshot> doRead() override { return std::nullopt; }
+    bool doProbe() override { return fail(reason()); }
+    bool doShow(const WallpaperValues&) override { return fail(reason()); }
+    std::optional<WallpaperSnapshot> doRead() override {
+        fail(reason());
+        return std::nullopt;
+    }
+
+private:
+    static QString reason() {
+        return QStringLiteral("no desktop wallpaper service was found at start");
+    }
 };

@@ -1,5 +1,6 @@
 #include "platform/linux/DesktopWallpaperChooser.h"
 
+#include "platform/LogCategories.h"
 #include "platform/NoDesktopWallpaper.h"
 #include "platform/linux/GSettingsWallpaper.h"
 #include "platform/linux/PlasmaWallpaper.h"
@@ -85,10 +86,32 @@ std::unique_ptr<DesktopWallpaper> DesktopWallpaperChooser::create(const QString&
 }
 
 std::unique_ptr<DesktopWallpaper> DesktopWallpaperChooser::choose() const {
+    // The desktop as the session names it, for the one line that tells the choice.
+    QString session;
+    for (const char* variable : {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION"})
+        if (session.isEmpty())
+            session = m_environment.value(QString::fromLatin1(variable));
+    QStringList passedOver;
     for (const QString& name : candidates()) {
         std::unique_ptr<DesktopWallpaper> backend = create(name);
-        if (backend && backend->probe())
+        QString whyNot;
+        if (backend && backend->probe(&whyNot)) {
+            qCInfo(lcWallpaper).noquote()
+                << QStringLiteral("wallpaper backend %1 chosen for desktop \"%2\"; passed over: %3")
+                       .arg(name, session,
+                            passedOver.isEmpty() ? QStringLiteral("none")
+                                                 : passedOver.join(QStringLiteral(", ")));
             return backend;
+        }
+        passedOver << QStringLiteral("%1 (%2)").arg(name, whyNot);
     }
+    qCWarning(lcWallpaper).noquote()
+        << QStringLiteral("no wallpaper backend for desktop \"%1\" (%2): the wallpaper will not "
+                          "change")
+               .arg(session,
+                    passedOver.isEmpty()
+                        ? QStringLiteral(
+                              "no backend serves it, and neither SWAYSOCK nor DISPLAY is set")
+                        : QStringLiteral("passed over: ") + passedOver.join(QStringLiteral(", ")));
     return std::make_unique<NoDesktopWallpaper>();
 }

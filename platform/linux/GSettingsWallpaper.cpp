@@ -6,9 +6,12 @@
 #include "platform/linux/WallpaperOptions.h"
 #include "platform/linux/WallpaperRecord.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QUrl>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -57,22 +60,31 @@ bool hasKey(GSettings* settings, const char* key) {
     return has;
 }
 
-// Writes a text value if the key accepts it (an enum key accepts only its own names).
-bool setString(GSettings* settings, const char* key, const QString& text) {
+// Writes a text value if the key accepts it (an enum key accepts only its own names); empty
+// when written, else why not.
+QString setString(GSettings* settings, const char* key, const QString& text) {
     GSettingsSchema* schema = nullptr;
     g_object_get(settings, "settings-schema", &schema, nullptr);
-    if (!schema)
-        return false;
+    if (!schema || !g_settings_schema_has_key(schema, key)) {
+        if (schema)
+            g_settings_schema_unref(schema);
+        return QStringLiteral("the schema has no key %1").arg(QLatin1String(key));
+    }
     GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema, key);
     GVariant* value = g_variant_ref_sink(g_variant_new_string(text.toUtf8().constData()));
-    const bool fits = g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey),
-                                           G_VARIANT_TYPE_STRING) &&
-                      g_settings_schema_key_range_check(schemaKey, value);
-    const bool written = fits && g_settings_set_value(settings, key, value);
+    QString error;
+    if (!g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey),
+                              G_VARIANT_TYPE_STRING) ||
+        !g_settings_schema_key_range_check(schemaKey, value))
+        error = QStringLiteral("key %1 does not take \"%2\"").arg(QLatin1String(key), text);
+    else if (!g_settings_is_writable(settings, key))
+        error = QStringLiteral("key %1 is locked").arg(QLatin1String(key));
+    else if (!g_settings_set_value(settings, key, value))
+        error = QStringLiteral("key %1 cannot be written").arg(QLatin1String(key));
     g_variant_unref(value);
     g_settings_schema_key_unref(schemaKey);
     g_settings_schema_unref(schema);
-    return written;
+    return error;
 }
 
 QString getString(GSettings* settings, const char* key) {
@@ -112,16 +124,22 @@ QString GSettingsWallpaper::name() const {
     }
 }
 
-GSettings* GSettingsWallpaper::open() const {
-    GSettingsSchema* schema = lookUp(schemaOf(m_flavour));
-    if (!schema)
+GSettings* GSettingsWallpaper::open() {
+    const char* schemaName = schemaOf(m_flavour);
+    GSettingsSchema* schema = lookUp(schemaName);
+    if (!schema) {
+        fail(QStringLiteral("settings schema %1 is not installed").arg(QLatin1String(schemaName)));
         return nullptr;
+    }
     GSettings* settings = nullptr;
     if (g_settings_schema_has_key(schema, kOptionsKey))
         settings = g_settings_new_full(schema, m_backend, nullptr);
     g_settings_schema_unref(schema);
-    if (settings && pictureKeys(settings).isEmpty()) {
-        g_object_unref(settings);
+    if (!settings || pictureKeys(settings).isEmpty()) {
+        if (settings)
+            g_object_unref(settings);
+        fail(QStringLiteral("settings schema %1 lacks the picture keys")
+                 .arg(QLatin1String(schemaName)));
         return nullptr;
     }
     return settings;
@@ -154,6 +172,10 @@ bool GSettingsWallpaper::doProbe() {
 }
 
 bool GSettingsWallpaper::doShow(const WallpaperValues& values) {
+    return showValues(values, true);
+}
+
+bool GSettingsWallpaper::showValues(const WallpaperValues& values, bool reloadSameName) {
     const SettingsPtr settings(open());
     if (!settings)
         return false;
@@ -162,31 +184,66 @@ bool GSettingsWallpaper::doShow(const WallpaperValues& values) {
     for (const auto& [candidate, optionName] : kOptionNames)
         if (candidate == placement)
             option = optionName;
+    const QStringList keys = pictureKeys(settings.get());
 
+    // Everything below reaches the desktop as one change at apply: it never sees the new
+    // picture with the old placement, or the one without the other.
+    g_settings_delay(settings.get());
     bool ok = true;
+    const QString optionError = setString(settings.get(), kOptionsKey, QString::fromLatin1(option));
     if (placement != Placement::None) {
-        const QString picture = pictureValue(values.wallpaper);
-        for (const QString& key : pictureKeys(settings.get())) {
-            const QByteArray keyName = key.toLatin1();
-            // A desktop does not reload a picture whose name is set again unchanged: passing
-            // through an empty name makes it load the file's new content.
-            if (getString(settings.get(), keyName.constData()) == picture) {
-                setString(settings.get(), keyName.constData(), QString());
-                g_settings_sync();
-            }
-            ok = setString(settings.get(), keyName.constData(), picture) && ok;
-        }
-    }
-    if (!setString(settings.get(), kOptionsKey, QString::fromLatin1(option))) {
+        if (!optionError.isEmpty())
+            ok = fail(optionError);
+        QString path = values.wallpaper;
+        if (reloadSameName &&
+            getString(settings.get(), keys.first().toLatin1().constData()) == pictureValue(path))
+            path = secondName(path);
+        const QString picture = pictureValue(path);
+        for (const QString& key : keys)
+            if (const QString error =
+                    setString(settings.get(), key.toLatin1().constData(), picture);
+                !error.isEmpty())
+                ok = fail(error);
+    } else if (!optionError.isEmpty()) {
         // MATE has no "none": there an empty picture name shows no picture.
-        if (placement != Placement::None)
-            ok = false;
-        else
-            for (const QString& key : pictureKeys(settings.get()))
-                ok = setString(settings.get(), key.toLatin1().constData(), QString()) && ok;
+        for (const QString& key : keys)
+            if (const QString error = setString(settings.get(), key.toLatin1().constData(), {});
+                !error.isEmpty())
+                ok = fail(error);
     }
+    return finish(settings.get(), ok);
+}
+
+QString GSettingsWallpaper::secondName(const QString& path) {
+    // A desktop keeps what it loaded for a picture name, and a settings store need not even
+    // pass on a name written again unchanged (the keyfile store does not), so the same name
+    // again may well show the old picture. Passing through an empty name reloads it, but shows
+    // an empty background meanwhile. A name the desktop has not shown is loaded afresh by
+    // every desktop, so the same file is shown under a second name beside it: a hard link
+    // (a copy where the file system has none). Repeats alternate between the two names, since
+    // the worker empties the folder before each change, which also removes the second name.
+    const QFileInfo file(path);
+    const QString second = file.absolutePath() + QStringLiteral("/.") + file.fileName();
+    const std::filesystem::path from = std::filesystem::path(QFile::encodeName(path).constData());
+    const std::filesystem::path to = std::filesystem::path(QFile::encodeName(second).constData());
+    std::error_code error;
+    std::filesystem::remove(to, error);
+    std::filesystem::create_hard_link(from, to, error);
+    if (!error || std::filesystem::copy_file(from, to, error))
+        return second;
+    // Not possible (no such file, a folder not ours): the same name again is the best left.
+    return path;
+}
+
+bool GSettingsWallpaper::finish(GSettings* settings, bool ok) {
+    if (!ok) {
+        // Nothing of a change that cannot be made whole reaches the desktop.
+        g_settings_revert(settings);
+        return false;
+    }
+    g_settings_apply(settings);
     g_settings_sync();
-    return ok;
+    return true;
 }
 
 std::optional<WallpaperSnapshot> GSettingsWallpaper::doRead() {
@@ -220,21 +277,28 @@ std::optional<WallpaperSnapshot> GSettingsWallpaper::doRead() {
 bool GSettingsWallpaper::doRestore(const WallpaperSnapshot& snapshot) {
     const std::optional<QJsonObject> record = WallpaperRecord::read(name(), snapshot.detail);
     if (!record)
-        return doShow(snapshot.values);
+        return showValues(snapshot.values, false);
     const SettingsPtr settings(open());
     if (!settings)
         return false;
     const QJsonObject keys = record->value(QStringLiteral("keys")).toObject();
+    g_settings_delay(settings.get());
     bool ok = true;
-    for (auto it = keys.begin(); it != keys.end(); ++it) {
-        const QByteArray key = it.key().toLatin1();
+    // The placement first: the order the desktop would see if the store split the change.
+    QStringList order = keys.keys();
+    order.removeAll(QString::fromLatin1(kOptionsKey));
+    if (keys.contains(QString::fromLatin1(kOptionsKey)))
+        order.prepend(QString::fromLatin1(kOptionsKey));
+    for (const QString& keyName : std::as_const(order)) {
+        const QByteArray key = keyName.toLatin1();
         if (!hasKey(settings.get(), key.constData()))
             continue;
-        if (it.value().isString())
-            ok = setString(settings.get(), key.constData(), it.value().toString()) && ok;
-        else
+        const QJsonValue value = keys.value(keyName);
+        if (!value.isString())
             g_settings_reset(settings.get(), key.constData());
+        else if (const QString error = setString(settings.get(), key.constData(), value.toString());
+                 !error.isEmpty())
+            ok = fail(error);
     }
-    g_settings_sync();
-    return ok;
+    return finish(settings.get(), ok);
 }

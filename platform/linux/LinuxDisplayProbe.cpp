@@ -5,6 +5,11 @@
 
 #include <xcb/xcb.h>
 
+struct DisplayProbe::Connection {
+    xcb_connection_t* connection = nullptr;
+    ~Connection() { xcb_disconnect(connection); }
+};
+
 namespace {
 
 bool waylandReachable() {
@@ -17,24 +22,25 @@ bool waylandReachable() {
     return !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + '/' + display));
 }
 
-bool x11Reachable() {
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool ok = connection && xcb_connection_has_error(connection) == 0;
-    if (connection)
-        xcb_disconnect(connection);
-    return ok;
-}
-
 } // namespace
+
+DisplayProbe::DisplayProbe() = default;
+DisplayProbe::~DisplayProbe() = default;
 
 bool DisplayProbe::canOpenDisplay(QString* reason) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     // Platforms that need no display (headless test runs) always start.
     if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
         return true;
-    if (waylandReachable() || x11Reachable())
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        auto held = std::make_unique<Connection>();
+        held->connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(held->connection) == 0) {
+            m_connection = std::move(held);
+            return true;
+        }
+    }
+    if (waylandReachable())
         return true;
     if (reason) {
         if (qEnvironmentVariableIsEmpty("DISPLAY") &&
@@ -44,4 +50,8 @@ bool DisplayProbe::canOpenDisplay(QString* reason) {
             *reason = QStringLiteral("the display named by DISPLAY cannot be opened");
     }
     return false;
+}
+
+void DisplayProbe::release() {
+    m_connection.reset();
 }

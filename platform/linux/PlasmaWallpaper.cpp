@@ -51,29 +51,38 @@ QString PlasmaWallpaper::scriptString(const QString& text) {
     return literal + QLatin1Char('"');
 }
 
-std::optional<QString> PlasmaWallpaper::evaluate(const QString& script) const {
-    if (!m_bus.isConnected())
+std::optional<QString> PlasmaWallpaper::evaluate(const QString& script) {
+    if (!m_bus.isConnected()) {
+        fail(QStringLiteral("no session bus"));
         return std::nullopt;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/PlasmaShell"),
                                                        QStringLiteral("org.kde.PlasmaShell"),
                                                        QStringLiteral("evaluateScript"));
     call << script;
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage)
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        fail(reply.type() == QDBusMessage::ErrorMessage
+                 ? QStringLiteral("the shell's script failed: %1: %2")
+                       .arg(reply.errorName(), reply.errorMessage())
+                 : QStringLiteral("the shell gave no answer"));
         return std::nullopt;
+    }
     return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
 }
 
 bool PlasmaWallpaper::doProbe() {
     if (!m_bus.isConnected())
-        return false;
+        return fail(QStringLiteral("no session bus"));
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     call << kService;
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           reply.arguments().constFirst().toBool();
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return fail(QStringLiteral("the session bus did not answer: %1").arg(reply.errorMessage()));
+    return (!reply.arguments().isEmpty() && reply.arguments().constFirst().toBool()) ||
+           fail(QStringLiteral("%1 is not on the session bus").arg(kService));
 }
 
 bool PlasmaWallpaper::doShow(const WallpaperValues& values) {
@@ -112,8 +121,10 @@ std::optional<WallpaperSnapshot> PlasmaWallpaper::doRead() {
     if (!output)
         return std::nullopt;
     const QJsonDocument document = QJsonDocument::fromJson(output->trimmed().toUtf8());
-    if (!document.isArray())
+    if (!document.isArray()) {
+        fail(QStringLiteral("the shell's script printed no list of desktops"));
         return std::nullopt;
+    }
     const QJsonArray desktops = document.array();
 
     WallpaperSnapshot snapshot;

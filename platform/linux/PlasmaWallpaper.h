@@ -24,8 +24,9 @@ protected:
     bool doRestore(const WallpaperSnapshot& snapshot) override;
 
 private:
-    // Runs a script in the shell; what it printed, or nothing when the shell did not answer.
-    std::optional<QString> evaluate(const QString& script) const;
+    // Runs a script in the shell; what it printed, or nothing (with the reason recorded) when
+    // the shell did not answer.
+    std::optional<QString> evaluate(const QString& script);
 
     QDBusConnection m_bus;
     int m_timeoutMs;

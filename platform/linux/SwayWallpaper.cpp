@@ -31,12 +31,25 @@ QStringList SwayWallpaper::arguments(const WallpaperValues& values) {
 }
 
 bool SwayWallpaper::doProbe() {
-    return !QStandardPaths::findExecutable(kProgram).isEmpty();
+    return !QStandardPaths::findExecutable(kProgram).isEmpty() ||
+           fail(QStringLiteral("%1 is not on PATH").arg(kProgram));
 }
 
 bool SwayWallpaper::doShow(const WallpaperValues& values) {
     const QString program = QStandardPaths::findExecutable(kProgram);
     if (program.isEmpty())
-        return false;
-    return BoundedCommand::run(program, arguments(values), m_timeoutMs) == 0;
+        return fail(QStringLiteral("%1 is not on PATH").arg(kProgram));
+    const int status = BoundedCommand::run(program, arguments(values), m_timeoutMs);
+    if (status == 0)
+        return true;
+    return fail(status < 0 ? QStringLiteral("%1 did not start, was killed or ran past %2 ms")
+                                 .arg(kProgram)
+                                 .arg(m_timeoutMs)
+                           : QStringLiteral("%1 ended with status %2").arg(kProgram).arg(status));
+}
+
+std::optional<WallpaperSnapshot> SwayWallpaper::doRead() {
+    fail(QStringLiteral("the compositor cannot tell which picture it shows; nothing is recorded "
+                        "to put back at exit"));
+    return std::nullopt;
 }

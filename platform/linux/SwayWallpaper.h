@@ -19,7 +19,7 @@ public:
 protected:
     bool doProbe() override;
     bool doShow(const WallpaperValues& values) override;
-    std::optional<WallpaperSnapshot> doRead() override { return std::nullopt; }
+    std::optional<WallpaperSnapshot> doRead() override;
 
 private:
     int m_timeoutMs;

@@ -39,6 +39,23 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     bool ok() const { return m_screen != nullptr && !xcb_connection_has_error(m_connection); }
+    // Why the connection is not usable, for the log.
+    QString error(const QByteArray& display) const {
+        const QString name =
+            QString::fromLocal8Bit(display.isEmpty() ? qgetenv("DISPLAY") : display);
+        switch (xcb_connection_has_error(m_connection)) {
+        case 0:
+            return m_screen ? QString() : QStringLiteral("display %1 has no such screen").arg(name);
+        case XCB_CONN_CLOSED_PARSE_ERR:
+            return QStringLiteral("\"%1\" is not a display name").arg(name);
+        case XCB_CONN_CLOSED_INVALID_SCREEN:
+            return QStringLiteral("display %1 has no such screen").arg(name);
+        case XCB_CONN_CLOSED_MEM_INSUFFICIENT:
+            return QStringLiteral("out of memory connecting to display %1").arg(name);
+        default:
+            return QStringLiteral("display %1 cannot be opened").arg(name);
+        }
+    }
     xcb_connection_t* get() const { return m_connection; }
     xcb_screen_t* screen() const { return m_screen; }
 
@@ -237,7 +254,8 @@ QString X11Wallpaper::snapshotPath() const {
 }
 
 bool X11Wallpaper::doProbe() {
-    return Connection(m_display).ok();
+    const Connection connection(m_display);
+    return connection.ok() || fail(connection.error(m_display));
 }
 
 bool X11Wallpaper::doShow(const WallpaperValues& values) {
@@ -245,17 +263,17 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
     if (!values.wallpaper.isEmpty()) {
         picture = RgbImage::load(values.wallpaper);
         if (!picture)
-            return false;
+            return fail(QStringLiteral("the bitmap cannot be read"));
     }
     Connection connection(m_display);
     if (!connection.ok())
-        return false;
+        return fail(connection.error(m_display));
     xcb_connection_t* c = connection.get();
     const xcb_screen_t* screen = connection.screen();
     const xcb_atom_t rootAtom = connection.atom("_XROOTPMAP_ID");
     const xcb_atom_t esetrootAtom = connection.atom("ESETROOT_PMAP_ID");
     if (rootAtom == XCB_ATOM_NONE || esetrootAtom == XCB_ATOM_NONE)
-        return false;
+        return fail(QStringLiteral("the X server did not name the root pixmap properties"));
 
     if (!picture) {
         // No picture: a plain black background, and no pixmap left for others to find.
@@ -265,7 +283,7 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
         xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
         xcb_delete_property(c, screen->root, rootAtom);
         xcb_delete_property(c, screen->root, esetrootAtom);
-        return connection.sync();
+        return connection.sync() || fail(QStringLiteral("the X server refused a request"));
     }
 
     const int width = screen->width_in_pixels;
@@ -275,7 +293,9 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
     xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, width, height);
     if (!drawInto(connection, pixmap, canvas) || !connection.sync()) {
         xcb_free_pixmap(c, pixmap);
-        return false;
+        return fail(QStringLiteral("the X server refused the %1x%2 background pixmap")
+                        .arg(width)
+                        .arg(height));
     }
 
     freeOldPixmap(connection, rootAtom, esetrootAtom);
@@ -286,20 +306,26 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
                             1, &pixmap);
     // The pixmap must outlive this connection; the next change frees it.
     xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
-    return connection.sync();
+    return connection.sync() || fail(QStringLiteral("the X server refused a request"));
 }
 
 std::optional<WallpaperSnapshot> X11Wallpaper::doRead() {
     Connection connection(m_display);
-    if (!connection.ok())
+    if (!connection.ok()) {
+        fail(connection.error(m_display));
         return std::nullopt;
+    }
     const std::optional<RgbImage> background = grabBackground(connection);
-    if (!background)
+    if (!background) {
+        fail(QStringLiteral("the X server did not give the root window's picture"));
         return std::nullopt;
+    }
     QDir().mkpath(m_dataDir);
     const QString path = snapshotPath();
-    if (!background->save(path))
+    if (!background->save(path)) {
+        fail(QStringLiteral("%1 cannot be written").arg(path));
         return std::nullopt;
+    }
     WallpaperSnapshot snapshot;
     snapshot.values.wallpaper = QFileInfo(path).absoluteFilePath();
     snapshot.values.wallpaperStyle = 0;

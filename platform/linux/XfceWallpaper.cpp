@@ -32,6 +32,13 @@ QString styleKeyOf(const QString& imageKey) {
     return imageKey.left(imageKey.size() - kImageSuffix.size()) + kStyleSuffix;
 }
 
+// Why a call failed, for the log.
+QString failureOf(const QDBusMessage& reply) {
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return QStringLiteral("xfconf: %1: %2").arg(reply.errorName(), reply.errorMessage());
+    return QStringLiteral("xfconf gave no answer");
+}
+
 bool isOurKey(const QString& key) {
     return key.startsWith(kBackdrop + QLatin1Char('/')) &&
            (key.endsWith(kImageSuffix) || key.endsWith(kStyleSuffix));
@@ -43,14 +50,14 @@ XfceWallpaper::XfceWallpaper(QDBusConnection bus, int timeoutMs)
     : m_bus(std::move(bus)), m_timeoutMs(timeoutMs) {}
 
 bool XfceWallpaper::doProbe() {
-    if (!m_bus.isConnected())
-        return false;
     return backdropProperties().has_value();
 }
 
-std::optional<QVariantMap> XfceWallpaper::backdropProperties() const {
-    if (!m_bus.isConnected())
+std::optional<QVariantMap> XfceWallpaper::backdropProperties() {
+    if (!m_bus.isConnected()) {
+        fail(QStringLiteral("no session bus"));
         return std::nullopt;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                        QStringLiteral("GetAllProperties"));
     call << kChannel << kBackdrop;
@@ -59,10 +66,13 @@ std::optional<QVariantMap> XfceWallpaper::backdropProperties() const {
         // xfconf's own errors (an empty channel) mean no properties; the bus's mean no xfconf.
         if (reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error")))
             return QVariantMap();
+        fail(failureOf(reply));
         return std::nullopt;
     }
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        fail(failureOf(reply));
         return std::nullopt;
+    }
     QVariantMap properties;
     const QVariant argument = reply.arguments().constFirst();
     if (argument.canConvert<QDBusArgument>())
@@ -75,18 +85,20 @@ std::optional<QVariantMap> XfceWallpaper::backdropProperties() const {
     return properties;
 }
 
-bool XfceWallpaper::setProperty(const QString& property, const QVariant& value) const {
+bool XfceWallpaper::setProperty(const QString& property, const QVariant& value) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("SetProperty"));
     call << kChannel << property << QVariant::fromValue(QDBusVariant(value));
-    return m_bus.call(call, QDBus::Block, m_timeoutMs).type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage || fail(failureOf(reply));
 }
 
-bool XfceWallpaper::resetProperty(const QString& property) const {
+bool XfceWallpaper::resetProperty(const QString& property) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                        QStringLiteral("ResetProperty"));
     call << kChannel << property << false;
-    return m_bus.call(call, QDBus::Block, m_timeoutMs).type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage || fail(failureOf(reply));
 }
 
 bool XfceWallpaper::doShow(const WallpaperValues& values) {

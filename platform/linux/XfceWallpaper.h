@@ -22,10 +22,11 @@ protected:
     bool doRestore(const WallpaperSnapshot& snapshot) override;
 
 private:
-    // Every property under /backdrop, or nothing when xfconf cannot be reached.
-    std::optional<QVariantMap> backdropProperties() const;
-    bool setProperty(const QString& property, const QVariant& value) const;
-    bool resetProperty(const QString& property) const;
+    // Every property under /backdrop, or nothing when xfconf cannot be reached. Failures here
+    // and below record their reason.
+    std::optional<QVariantMap> backdropProperties();
+    bool setProperty(const QString& property, const QVariant& value);
+    bool resetProperty(const QString& property);
 
     QDBusConnection m_bus;
     int m_timeoutMs;

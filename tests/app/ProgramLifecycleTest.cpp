@@ -1,5 +1,7 @@
+#include "tests/support/OneClientDisplay.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/QtTestApp.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -134,14 +136,18 @@ TEST_F(ProgramLifecycleTest, WithoutADisplayItExitsWithOneClearLine) {
     auto& env = m_program.environment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    for (const QString& display : {QString(), QStringLiteral(":4711")}) {
+    // A display that passes the start's first look and then refuses the toolkit.
+    XvfbServer xvfb;
+    OneClientDisplay goingAway(xvfb.display());
+    ASSERT_TRUE(goingAway.isRunning());
+    for (const QString& display : {QString(), QStringLiteral(":4711"), goingAway.display()}) {
         if (display.isEmpty())
             env.remove(QStringLiteral("DISPLAY"));
         else
             env.insert(QStringLiteral("DISPLAY"), display);
         auto process = m_program.start();
         ASSERT_TRUE(waitForExit(*process));
-        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << display.toStdString();
         EXPECT_EQ(process->exitCode(), 1);
         const QByteArray error = process->readAllStandardError();
         EXPECT_EQ(error.count('\n'), 1) << error.constData();

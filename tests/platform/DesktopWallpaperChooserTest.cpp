@@ -8,6 +8,31 @@
 
 namespace {
 
+// The lines written to tessaron.wallpaper while it lives.
+class WallpaperLog {
+public:
+    WallpaperLog() { m_previous = qInstallMessageHandler(&WallpaperLog::keep); }
+    ~WallpaperLog() {
+        qInstallMessageHandler(m_previous);
+        lines().clear();
+    }
+    static QStringList& lines() {
+        static QStringList kept;
+        return kept;
+    }
+    // The lines since the last call.
+    QStringList take() { return std::exchange(lines(), {}); }
+
+private:
+    static void keep(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (qstrcmp(context.category, "tessaron.wallpaper") == 0)
+            lines() << (type == QtInfoMsg ? QStringLiteral("info: ")
+                                          : QStringLiteral("warning: ")) +
+                           text;
+    }
+    QtMessageHandler m_previous = nullptr;
+};
+
 QProcessEnvironment environment(std::initializer_list<std::pair<const char*, QString>> values) {
     QProcessEnvironment result;
     for (const auto& [name, value] : values)
@@ -53,18 +78,40 @@ TEST(DesktopWallpaperChooserTest, ProbeFailuresFallThroughToTheNextDesktop) {
     PrivateSessionBus bus; // no shell on it
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.isRunning());
+    WallpaperLog log;
     const auto choose = [&](const QProcessEnvironment& env) {
-        return DesktopWallpaperChooser(env, QDir::tempPath(), bus.connection()).choose()->name();
+        return DesktopWallpaperChooser(env, QDir::tempPath(), bus.connection()).choose();
     };
-    EXPECT_EQ(choose(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE:GNOME")}})),
+    // One line at start names the choice and why the others were passed over.
+    EXPECT_EQ(choose(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE:GNOME")}}))->name(),
               QStringLiteral("gnome"));
-    EXPECT_EQ(choose(environment(
-                  {{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE")}, {"DISPLAY", xvfb.display()}})),
-              QStringLiteral("x11"));
+    EXPECT_EQ(log.take(), QStringList(QStringLiteral(
+                              "info: wallpaper backend gnome chosen for desktop \"KDE:GNOME\"; "
+                              "passed over: plasma (org.kde.plasmashell is not on the session "
+                              "bus)")));
     EXPECT_EQ(choose(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE")},
-                                  {"DISPLAY", QStringLiteral(":4093")}})),
-              QStringLiteral("none"));
-    EXPECT_EQ(choose(environment({})), QStringLiteral("none"));
+                                  {"DISPLAY", xvfb.display()}}))
+                  ->name(),
+              QStringLiteral("x11"));
+    EXPECT_EQ(log.take().size(), 1);
+
+    const std::unique_ptr<DesktopWallpaper> none = choose(environment(
+        {{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE")}, {"DISPLAY", QStringLiteral(":4093")}}));
+    EXPECT_EQ(none->name(), QStringLiteral("none"));
+    QStringList lines = log.take();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("warning: no wallpaper backend")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("x11 (display :4093 cannot be opened")))
+        << lines[0].toStdString();
+    // Each change that cannot be made says so, once.
+    EXPECT_FALSE(none->show({QStringLiteral("/w/A.BMP"), 1, QStringLiteral("0")}));
+    lines = log.take();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("could not show \"/w/A.BMP\"")));
+
+    EXPECT_EQ(choose(environment({}))->name(), QStringLiteral("none"));
+    EXPECT_EQ(log.take().size(), 1);
 }
 
 } // namespace

@@ -4,9 +4,12 @@
 
 #include "platform/linux/GSettingsWallpaper.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -129,20 +132,61 @@ TEST_P(GSettingsWallpaperTest, ValuesAloneRestoreStyleAndNone) {
     EXPECT_TRUE(none->values.wallpaper.isEmpty());
 }
 
-TEST_P(GSettingsWallpaperTest, SamePathAgainPassesThroughAnotherValue) {
-    const QString bitmap = QStringLiteral("/w/SAME.BMP");
-    ASSERT_TRUE(m_backend_->show({bitmap, 1, QStringLiteral("0")}));
-    int changes = 0;
-    const QByteArray signal = QByteArray("changed::") + GetParam().pictureKey;
-    g_signal_connect(
-        m_settings, signal.constData(),
-        G_CALLBACK(+[](GSettings*, gchar*, gpointer count) { ++*static_cast<int*>(count); }),
-        &changes);
-    ASSERT_TRUE(m_backend_->show({bitmap, 1, QStringLiteral("0")}));
-    while (g_main_context_iteration(nullptr, FALSE)) {
+TEST_P(GSettingsWallpaperTest, EachChangeArrivesWholeAndARepeatedNameNeverBlanks) {
+    // Real bitmaps: a repeated name is shown through a second name of the same file.
+    const QString first = m_dir.filePath(QStringLiteral("FIRST.BMP"));
+    const QString same = m_dir.filePath(QStringLiteral("SAME.BMP"));
+    for (const QString& path : {first, same}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(path.toUtf8());
     }
-    EXPECT_GE(changes, 2);
-    EXPECT_EQ(get(GetParam().pictureKey), picture(bitmap));
+    ASSERT_TRUE(m_backend_->show({first, 1, QStringLiteral("1")}));
+
+    // What the desktop would read at each change it is told of.
+    struct Seen {
+        QString picture, options;
+    };
+    struct Watch {
+        const char* pictureKey;
+        std::vector<Seen> seen;
+    } watch{GetParam().pictureKey, {}};
+    const gulong handler = g_signal_connect(
+        m_settings, "changed", G_CALLBACK(+[](GSettings* settings, gchar*, gpointer data) {
+            auto* w = static_cast<Watch*>(data);
+            const auto text = [settings](const char* key) {
+                gchar* value = g_settings_get_string(settings, key);
+                const QString result = QString::fromUtf8(value);
+                g_free(value);
+                return result;
+            };
+            w->seen.push_back({text(w->pictureKey), text("picture-options")});
+        }),
+        &watch);
+
+    ASSERT_TRUE(m_backend_->show({same, 1, QStringLiteral("0")}));
+    const QString shown = get(GetParam().pictureKey);
+    EXPECT_EQ(shown, picture(same));
+    // The same name again, its file made anew: shown under the other name of that file, and
+    // back again the time after.
+    ASSERT_TRUE(m_backend_->show({same, 1, QStringLiteral("0")}));
+    const QString again = get(GetParam().pictureKey);
+    EXPECT_NE(again, shown);
+    const QString againPath = GetParam().pictureIsUri ? QUrl(again).toLocalFile() : again;
+    QFile alias(againPath);
+    ASSERT_TRUE(alias.open(QIODevice::ReadOnly)) << againPath.toStdString();
+    EXPECT_EQ(alias.readAll(), same.toUtf8());
+    ASSERT_TRUE(m_backend_->show({same, 1, QStringLiteral("0")}));
+    EXPECT_EQ(get(GetParam().pictureKey), shown);
+    g_signal_handler_disconnect(m_settings, handler);
+
+    ASSERT_FALSE(watch.seen.empty());
+    for (const Seen& state : watch.seen) {
+        EXPECT_FALSE(state.picture.isEmpty());
+        EXPECT_NE(state.picture, picture(first)) << "the new placement with the old picture";
+        EXPECT_EQ(state.options, QStringLiteral("centered"))
+            << state.picture.toStdString() << " with the old placement";
+    }
 }
 
 TEST_P(GSettingsWallpaperTest, TamperedRecordWritesNothingInvalid) {
