@@ -1,5 +1,6 @@
 #include "worker/ScanFolderSource.h"
 
+#include "ftp/FolderListing.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WallpaperSettings.h"
@@ -158,7 +159,8 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         return;
     }
     const QString remoteName = PictureTest::lastComponent(*entry, QLatin1Char('/'));
-    const QString local = remoteName.isEmpty() ? QString() : m_run.download(remoteName);
+    const QString local =
+        remoteName.isEmpty() ? QString() : m_run.download(FolderListing::downloadTarget(*entry));
     const auto advance = [](SlideShowState::Data& d) {
         ++d.settings.CurURLListPos;
         wrapPosition(d.settings.CurURLListPos, d.urlList.size());
