@@ -1,6 +1,7 @@
 #include "ftp/FtpDownloader.h"
 
 #include "platform/AppPaths.h"
+#include "platform/LogCategories.h"
 #include "platform/ServerAddress.h"
 
 #include <utility>
@@ -29,10 +30,14 @@ QString FtpDownloader::DownloadFtpFile(const QString& remoteName) {
     // The name comes from a list entry: anything that is not a plain name could point the
     // local copy outside the private folder.
     if (!m_client || name.isEmpty() || (!isAddress && name.contains(QLatin1Char('/')))) {
+        qCWarning(lcFtp).noquote()
+            << "Download of" << remoteName.simplified() << "failed: the entry names no plain file";
         m_lastStatus = FtpStatus::TransferFailed;
         return {};
     }
     if (!ensurePrivateDir(m_tempDir)) {
+        qCWarning(lcFtp).noquote() << "Download of" << remoteName.simplified()
+                                   << "failed: no private folder at" << m_tempDir;
         m_lastStatus = FtpStatus::TransferFailed;
         return {};
     }
