@@ -360,8 +360,10 @@ public:
                          QString::number(QRandomGenerator::system()->generate64(), 36);
             const int fd = ::open(QFile::encodeName(m_partPath).constData(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0 && !m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            if (fd >= 0 && !m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
                 ::close(fd);
+                ::unlink(QFile::encodeName(m_partPath).constData());
+            }
             if (fd < 0 && errno != EEXIST)
                 break;
         }
