@@ -1,9 +1,28 @@
 #include "ftp/FolderListing.h"
 
+#include "platform/ServerAddress.h"
+
+#include <QSet>
+#include <QUrl>
+
 namespace FolderListing {
 
+namespace {
+
+bool fitsAnEntry(const QString& url) {
+    return url.toUtf8().size() <= kMaxUrlBytes && !url.contains(QChar());
+}
+
+} // namespace
+
+QString serverUrl(const QString& server) {
+    if (ServerAddress::schemeOf(server))
+        return server;
+    return QStringLiteral("ftp://") + server;
+}
+
 QString entryUrl(const QString& server, const QString& directory, const QString& name) {
-    QString url = QStringLiteral("ftp://") + server + directory;
+    QString url = serverUrl(server) + directory;
     if (!directory.endsWith(QLatin1Char('/')) && !directory.endsWith(QLatin1Char('\\')))
         url += QLatin1Char('/');
     return url + name;
@@ -21,10 +40,38 @@ QStringList pictureUrls(const QString& server, const QString& directory, const Q
     QStringList urls;
     for (const QString& name : names) {
         const QString url = entryUrl(server, directory, name);
-        if (isPictureUrl(url) && url.toUtf8().size() <= kMaxUrlBytes && !url.contains(QChar()))
+        if (isPictureUrl(url) && fitsAnEntry(url))
             urls.append(url);
     }
     return urls;
+}
+
+QStringList webPictureUrls(const QString& folderUrl, const QStringList& links) {
+    const QUrl base(folderUrl);
+    QStringList urls;
+    QSet<QString> seen;
+    for (const QString& link : links) {
+        const QUrl resolved = base.resolved(QUrl(link, QUrl::TolerantMode));
+        const QString scheme = resolved.scheme().toLower();
+        // A link with a user part would carry a login of its own; javascript:, mailto: and
+        // the like are no pictures to fetch.
+        if (!resolved.isValid() || (scheme != u"http" && scheme != u"https") ||
+            resolved.host().isEmpty() || !resolved.userInfo().isEmpty())
+            continue;
+        const QString url = resolved.toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
+        if (isPictureUrl(url) && fitsAnEntry(url) && !seen.contains(url)) {
+            seen.insert(url);
+            urls.append(url);
+        }
+    }
+    return urls;
+}
+
+QString downloadTarget(const QString& entry) {
+    const auto scheme = ServerAddress::schemeOf(entry);
+    if (scheme && *scheme != ServerAddress::Scheme::Ftp)
+        return entry;
+    return entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 } // namespace FolderListing

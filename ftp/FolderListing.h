@@ -9,18 +9,33 @@
 inline constexpr std::array<const char*, 7> PictureUrlMarks = {".JPG", ".JPEG", ".GIF", ".TIF",
                                                                ".PCX", ".TGA",  ".BMP"};
 
-// Turning a server folder's names into the picture addresses of the URL list.
+// Turning a server folder's names into the picture addresses of the URL list, and a URL-list
+// entry back into what a download asks for.
 namespace FolderListing {
 
 // The most UTF-8 bytes one URL-list entry holds; a longer address is skipped, never cut.
 inline constexpr qsizetype kMaxUrlBytes = 519;
 
-// "ftp://" + server + directory + "/" (unless the directory ends in "/" or "\") + name.
+// The server field as the start of an address: "ftp://" + server for plain FTP, the field as
+// typed when it carries its own scheme ("sftp://nas:2222").
+QString serverUrl(const QString& server);
+
+// serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name.
 QString entryUrl(const QString& server, const QString& directory, const QString& name);
 
 bool isPictureUrl(const QString& url);
 
 // The addresses of the names that are pictures and fit an entry, in the names' order.
 QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names);
+
+// The links of a web folder's index page resolved against the folder's address `folderUrl`:
+// those that are web addresses, carry a picture mark and fit an entry, in page order, each
+// once.
+QStringList webPictureUrls(const QString& folderUrl, const QStringList& links);
+
+// What a download of the URL-list entry asks for: the whole entry when it carries a scheme of
+// its own other than plain FTP (ftps, sftp, http, https); otherwise the name after its last
+// "/", fetched from the configured server and folder.
+QString downloadTarget(const QString& entry);
 
 } // namespace FolderListing

@@ -1,9 +1,11 @@
 #include "ftp/FolderListingJob.h"
 
 #include "ftp/FolderListing.h"
+#include "platform/ServerAddress.h"
 
 #include <QMetaObject>
 #include <QPointer>
+#include <optional>
 
 FolderListingJob::FolderListingJob(std::shared_ptr<FtpClient> client, QObject* parent)
     : QObject(parent), m_client(std::move(client)) {}
@@ -17,21 +19,38 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
                                           const FtpAbortCheck& abort) {
     const FtpClient::Listing listing = client.list(account, abort);
     FolderListingResult result;
+    using Outcome = FolderListingResult::Outcome;
     switch (listing.status) {
-    case FtpStatus::Ok:
-        result.outcome = FolderListingResult::Outcome::Listed;
+    case FtpStatus::Ok: {
+        result.outcome = Outcome::Listed;
         result.directory = listing.directory;
-        result.urls = FolderListing::pictureUrls(account.server, listing.directory, listing.names);
+        const std::optional<ServerAddress> address = ServerAddress::parse(account.server);
+        result.urls =
+            address && address->isWeb()
+                ? FolderListing::webPictureUrls(listing.directory, listing.names)
+                : FolderListing::pictureUrls(account.server, listing.directory, listing.names);
         break;
+    }
     case FtpStatus::FolderNotFound:
-        result.outcome = FolderListingResult::Outcome::FolderNotFound;
+        result.outcome = Outcome::FolderNotFound;
         break;
-    // A listing that broke off would empty the URL list for nothing: the user is told the
-    // session failed instead, and the list stays as it was.
+    // A listing that broke off would empty the URL list for nothing: the user is told, and the
+    // list stays as it was.
     case FtpStatus::TransferFailed:
+        result.outcome = Outcome::ListingFailed;
+        break;
+    case FtpStatus::CertificateRejected:
+        result.outcome = Outcome::CertificateRejected;
+        break;
+    case FtpStatus::HostKeyUnknown:
+        result.outcome = Outcome::HostKeyUnknown;
+        break;
+    case FtpStatus::HostKeyMismatch:
+        result.outcome = Outcome::HostKeyMismatch;
+        break;
     case FtpStatus::SessionFailed:
     case FtpStatus::Aborted:
-        result.outcome = FolderListingResult::Outcome::SessionFailed;
+        result.outcome = Outcome::SessionFailed;
         break;
     }
     return result;

@@ -7,9 +7,13 @@
 // picture addresses in listing order, or which failure happened.
 struct FolderListingResult {
     enum class Outcome {
-        Listed,         // the folder was entered and listed
-        FolderNotFound, // logged in, but the folder could not be entered
-        SessionFailed,  // no session or connection (host unknown, refused, login rejected)
+        Listed,              // the folder was entered and listed
+        FolderNotFound,      // logged in, but the folder could not be entered
+        SessionFailed,       // no session or connection (host unknown, refused, login rejected)
+        ListingFailed,       // logged in and in the folder, but the listing broke off
+        CertificateRejected, // TLS: certificate not verified, or no TLS offered
+        HostKeyUnknown,      // SSH: the host is not in ~/.ssh/known_hosts
+        HostKeyMismatch,     // SSH: the host's key differs from the one known for it
     };
 
     Outcome outcome = Outcome::SessionFailed;

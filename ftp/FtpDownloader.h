@@ -25,7 +25,9 @@ public:
     // The full local path of the downloaded copy of `remoteName` (a plain name in the account's
     // folder), or "" on any failure. The local name is fixed per extension: "wp400" followed by
     // the remote name from its last "." on (the whole name when it has none), so the folder
-    // holds at most one copy per extension.
+    // holds at most one copy per extension. `remoteName` may instead be a whole address with
+    // its own scheme (ftps, sftp, http, https): it is fetched from there, named by its last
+    // part, with the account's login only when mayHaveLogin().
     QString DownloadFtpFile(const QString& remoteName);
     // Ends the session of the download in progress; every download ends with it.
     void CloseFtpSession();
@@ -38,6 +40,9 @@ public:
     FtpStatus lastStatus() const { return m_lastStatus.load(); }
 
     static QString localPathFor(const QString& tempDir, const QString& remoteName);
+    // Whether the login and password of the server field `server` go with a download of `url`:
+    // only to the same host, and never in clear when the server field asks for encryption.
+    static bool mayHaveLogin(const QString& server, const QString& url);
 
 private:
     std::shared_ptr<FtpClient> m_client;

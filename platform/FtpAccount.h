@@ -2,10 +2,12 @@
 
 #include <QString>
 
-// What a connection to the FTP server needs, copied from the settings at the moment of use.
+// What a connection to the picture server needs, copied from the settings at the moment of use.
 struct FtpAccount {
-    QString server; // host name, or host:port for another port than 21
-    QString login;  // empty logs in anonymously
+    // "host" or "host:port" for plain FTP; "ftps://", "sftp://", "http://" or "https://"
+    // before them for the other protocols (ServerAddress).
+    QString server;
+    QString login; // empty logs in anonymously (web: no login)
     QString password;
-    QString folder; // as typed; empty means the login folder
+    QString folder; // as typed; empty means the login folder (web: the host's root)
 };

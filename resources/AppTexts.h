@@ -56,11 +56,25 @@ inline constexpr const char* kUrlsTooLong =
     "%1 address(es) were too long for a list entry and were left out.";
 
 // "Get list".
-inline constexpr const char* kFtpTitlePrefix = "ftp://";
 inline constexpr const char* kFolderNotFoundCaption = "Warning";
 inline constexpr const char* kFolderNotFound = "The folder can not found on  FTP server";
 inline constexpr const char* kNoSessionCaption = "Fatal error";
 inline constexpr const char* kNoSession = "Can not create Internet session";
+// Also captioned kNoSessionCaption, with the error icon.
+inline constexpr const char* kListingFailed =
+    "The folder listing failed on the server: the connection broke off after login";
+inline constexpr const char* kCertificateRejected =
+    "The server's TLS certificate could not be verified, or the server offers no TLS. "
+    "Nothing was sent.";
+inline constexpr const char* kHostKeyUnknown =
+    "The server's SSH host key is not in ~/.ssh/known_hosts. Connect to it once with ssh to "
+    "check and accept its key, then try again.";
+inline constexpr const char* kHostKeyMismatch =
+    "The server's SSH host key does not match the one in ~/.ssh/known_hosts: another machine "
+    "may be answering in its place. Nothing was sent.";
+// Beside the password field, by the server field's form.
+inline constexpr const char* kPasswordInClear = "Sent in clear";
+inline constexpr const char* kPasswordEncrypted = "Sent encrypted";
 
 // About box. The version is a single-precision value widened to double, shown with three
 // decimals.

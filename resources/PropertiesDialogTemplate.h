@@ -51,6 +51,7 @@ enum Id : int {
     IdFtpLogin = 1038,
     IdPasswordLabel = 1036,
     IdFtpPassword = 1039,
+    IdPasswordHint = 1052, // whether the server's form sends the password in clear
     IdFolderLabel = 1037,
     IdFtpFolder = 1005,
     IdGetList = 1040,
@@ -130,6 +131,7 @@ inline constexpr std::array kControls{
     Control{IdFtpLogin, K::Edit, "", {51, 190, 46, 12}},
     Control{IdPasswordLabel, K::Text, "Password:", {102, 192, 34, 8}},
     Control{IdFtpPassword, K::EditMasked, "", {137, 191, 48, 12}},
+    Control{IdPasswordHint, K::Text, "", {189, 193, 59, 8}},
     Control{IdFolderLabel, K::Text, "FTP folder\n(if aplicable):", {7, 206, 43, 18}},
     Control{IdFtpFolder, K::Edit, "", {51, 207, 133, 12}},
     Control{IdGetList, K::Button, "Get list", {198, 206, 50, 14}},
@@ -148,12 +150,12 @@ inline constexpr std::array<int, 4> kLayoutRadios{IdCentered, IdTile, IdFitOnDes
 inline constexpr std::array<int, 3> kSourceRadios{IdScanFolderMode, IdFileListMode, IdFtpMode};
 
 // Every control of the three source groups, in the order they are hidden.
-inline constexpr std::array<int, 26> kModeControls{
+inline constexpr std::array<int, 27> kModeControls{
     IdScanText,    IdStartPath,  IdBrowse,        IdIncludeSubfolders, IdFileListText, IdFileList,
     IdAdd,         IdDelete,     IdMoveUp,        IdMoveDown,          IdShowNow,      IdFtpText,
     IdServerLabel, IdLoginLabel, IdPasswordLabel, IdFolderLabel,       IdUrlList,      IdGetList,
     IdDeleteUrl,   IdMoveUrlUp,  IdMoveUrlDown,   IdShowUrlNow,        IdFtpServer,    IdFtpLogin,
-    IdFtpPassword, IdFtpFolder};
+    IdFtpPassword, IdFtpFolder,  IdPasswordHint};
 
 // What each source shows, and the control whose bottom edge sets the dialog's height.
 struct ModeGroup {
@@ -165,10 +167,10 @@ inline constexpr std::array<int, 4> kScanGroup{IdScanText, IdStartPath, IdBrowse
                                                IdIncludeSubfolders};
 inline constexpr std::array<int, 7> kFileListGroup{IdFileListText, IdFileList, IdAdd,    IdDelete,
                                                    IdMoveUp,       IdMoveDown, IdShowNow};
-inline constexpr std::array<int, 15> kFtpGroup{
-    IdFtpText,   IdServerLabel, IdLoginLabel,  IdPasswordLabel, IdFolderLabel,
-    IdFtpServer, IdFtpLogin,    IdFtpPassword, IdFtpFolder,     IdGetList,
-    IdUrlList,   IdDeleteUrl,   IdMoveUrlUp,   IdMoveUrlDown,   IdShowUrlNow};
+inline constexpr std::array<int, 16> kFtpGroup{
+    IdFtpText,   IdServerLabel, IdLoginLabel, IdPasswordLabel, IdFolderLabel, IdFtpServer,
+    IdFtpLogin,  IdFtpPassword, IdFtpFolder,  IdGetList,       IdUrlList,     IdDeleteUrl,
+    IdMoveUrlUp, IdMoveUrlDown, IdShowUrlNow, IdPasswordHint};
 
 inline constexpr std::array<ModeGroup, 3> kModeGroups{{
     {IdIncludeSubfolders, kScanGroup},

@@ -1,5 +1,7 @@
 #include "ui/PropertiesDialog.h"
 
+#include "ftp/FolderListing.h"
+#include "platform/ServerAddress.h"
 #include "resources/AppTexts.h"
 #include "resources/DialogUnits.h"
 #include "resources/PropertiesDialogTemplate.h"
@@ -15,6 +17,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -172,6 +175,17 @@ void PropertiesDialog::connectCommands() {
     connect(button(T::IdShowUrlNow), &QAbstractButton::clicked, this,
             &PropertiesDialog::showUrlNow);
     connect(button(T::IdGetList), &QAbstractButton::clicked, this, &PropertiesDialog::getList);
+
+    // Whether the server's form encrypts the password, shown beside it as the server is typed.
+    const auto showPasswordHint = [this](const QString& server) {
+        const auto scheme = ServerAddress::schemeOf(server);
+        const bool encrypted =
+            scheme && ServerAddress{.scheme = *scheme, .host = {}, .port = 0}.isSecure();
+        m_controls->get<QLabel>(T::IdPasswordHint)
+            ->setText(latin(encrypted ? AppTexts::kPasswordEncrypted : AppTexts::kPasswordInClear));
+    };
+    connect(edit(T::IdFtpServer), &QLineEdit::textChanged, this, showPasswordHint);
+    showPasswordHint(edit(T::IdFtpServer)->text());
 }
 
 void PropertiesDialog::showEvent(QShowEvent* event) {
@@ -431,11 +445,25 @@ void PropertiesDialog::getList() {
 }
 
 void PropertiesDialog::finishGetList(const FtpAccount& account, const FolderListingResult& r) {
-    const QString server = latin(AppTexts::kFtpTitlePrefix) + account.server;
+    const QString server = FolderListing::serverUrl(account.server);
+    const auto fatal = [this](const char* text) {
+        message(QMessageBox::Critical, latin(AppTexts::kNoSessionCaption), latin(text));
+    };
     switch (r.outcome) {
     case FolderListingResult::Outcome::SessionFailed:
-        message(QMessageBox::Critical, latin(AppTexts::kNoSessionCaption),
-                latin(AppTexts::kNoSession));
+        fatal(AppTexts::kNoSession);
+        break;
+    case FolderListingResult::Outcome::ListingFailed:
+        fatal(AppTexts::kListingFailed);
+        break;
+    case FolderListingResult::Outcome::CertificateRejected:
+        fatal(AppTexts::kCertificateRejected);
+        break;
+    case FolderListingResult::Outcome::HostKeyUnknown:
+        fatal(AppTexts::kHostKeyUnknown);
+        break;
+    case FolderListingResult::Outcome::HostKeyMismatch:
+        fatal(AppTexts::kHostKeyMismatch);
         break;
     case FolderListingResult::Outcome::FolderNotFound:
         setWindowTitle(server);

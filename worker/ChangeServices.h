@@ -17,8 +17,9 @@ struct ChangeServices {
     // A shortcut (a symbolic link) resolved to its target's absolute path; anything else is
     // returned unchanged.
     std::function<QString(const QString& path)> resolveShortcut;
-    // Downloads the file `remoteName` of the configured FTP folder; the local copy's path, or ""
-    // on any failure. Leaves no session open.
+    // Downloads the file `remoteName` of the configured FTP folder (or, for a URL-list entry
+    // with a scheme of its own, the whole address); the local copy's path, or "" on any
+    // failure. Leaves no session open.
     std::function<QString(const QString& remoteName)> downloadFtpFile;
     // Closes what a download left open (called after an abandoned download).
     std::function<void()> closeFtpSession;

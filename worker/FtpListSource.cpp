@@ -1,5 +1,6 @@
 #include "worker/FtpListSource.h"
 
+#include "ftp/FolderListing.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WorkerRun.h"
@@ -20,7 +21,8 @@ SourceResult FtpListSource::run(WorkerRun& run) {
     // The bitmap keeps the remote name's own letter case; a name without a dot gives ".bmp".
     const QString baseName = dot >= 0 ? remoteName.left(dot) : QString();
 
-    const QString local = remoteName.isEmpty() ? QString() : run.download(remoteName);
+    const QString local =
+        remoteName.isEmpty() ? QString() : run.download(FolderListing::downloadTarget(*entry));
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
         run.makeChange(local, baseName + QStringLiteral(".bmp"),
                        WorkerRun::nextEntry(ListKind::Urls));

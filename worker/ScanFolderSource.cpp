@@ -1,5 +1,6 @@
 #include "worker/ScanFolderSource.h"
 
+#include "ftp/FolderListing.h"
 #include "platform/FolderIdentity.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
@@ -160,7 +161,8 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         return;
     }
     const QString remoteName = PictureTest::lastComponent(*entry, QLatin1Char('/'));
-    const QString local = remoteName.isEmpty() ? QString() : m_run.download(remoteName);
+    const QString local =
+        remoteName.isEmpty() ? QString() : m_run.download(FolderListing::downloadTarget(*entry));
     const WorkerRun::Advance advance = WorkerRun::nextEntry(ListKind::Urls);
     // A failed download changes nothing (the wallpaper folder is not emptied either), but this
     // picture's turn is used up like any other.

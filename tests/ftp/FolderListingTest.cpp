@@ -160,7 +160,7 @@ protected:
 TEST_F(ActiveRefusingListingTest, ListingWithoutADataConnectionIsAFailureNotAnEmptyFolder) {
     m_account.folder = QStringLiteral("pub");
     const FolderListingResult result = list();
-    EXPECT_EQ(result.outcome, FolderListingResult::Outcome::SessionFailed);
+    EXPECT_EQ(result.outcome, FolderListingResult::Outcome::ListingFailed);
     EXPECT_TRUE(result.urls.isEmpty());
     EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
 }
@@ -225,6 +225,19 @@ TEST(FolderListingUrls, AddressIsServerDirectoryAndNameAndAnyMarkInItAccepts) {
     // A mark in the server or the folder name accepts every entry, folders included.
     EXPECT_EQ(FolderListing::pictureUrls("pics.Gif.example", "/", names).size(), names.size());
     EXPECT_EQ(FolderListing::pictureUrls("host", "/old.BMP.files", names).size(), names.size());
+
+    // A server field with its own scheme starts the address as typed.
+    EXPECT_EQ(entryUrl("sftp://nas:2222", "/home/me", "a.jpg"), "sftp://nas:2222/home/me/a.jpg");
+    EXPECT_EQ(entryUrl("FTPS://nas", "/", "a.jpg"), "FTPS://nas/a.jpg");
+}
+
+TEST(FolderListingUrls, EntriesWithAnotherSchemeThanFtpAreDownloadedWhole) {
+    using FolderListing::downloadTarget;
+    EXPECT_EQ(downloadTarget("ftp://S/pub/Sea.GIF"), "Sea.GIF");
+    EXPECT_EQ(downloadTarget("bare.jpg"), "bare.jpg");
+    EXPECT_EQ(downloadTarget("https://h/p/a.jpg"), "https://h/p/a.jpg");
+    EXPECT_EQ(downloadTarget("SFTP://h/p/a.jpg"), "SFTP://h/p/a.jpg");
+    EXPECT_EQ(downloadTarget("gopher://h/p/a.jpg"), "a.jpg");
 }
 
 TEST(FolderListingUrls, AddressesThatDoNotFitAnEntryAreSkippedNotCut) {

@@ -207,6 +207,19 @@ TEST_F(FtpDownloaderTest, LocalCopyNeverLandsOutsideThePrivateFolder) {
     ASSERT_TRUE(QFile::link(m_home.filePath(QStringLiteral("elsewhere")), tempDir()));
     EXPECT_EQ(m_downloader.DownloadFtpFile(QStringLiteral("a.jpg")), QString());
     EXPECT_FALSE(QFileInfo::exists(m_home.filePath(QStringLiteral("elsewhere/wp400.jpg"))));
+
+    // Nor is a link planted in its place: the download replaces the link, not its target.
+    ASSERT_TRUE(QFile::remove(tempDir()));
+    ASSERT_TRUE(QDir().mkpath(tempDir()));
+    const QString target = m_home.filePath(QStringLiteral("elsewhere/precious"));
+    ASSERT_TRUE(QFile(target).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(target, tempDir() + QStringLiteral("/wp400.jpg")));
+    const QString path = m_downloader.DownloadFtpFile(QStringLiteral("a.jpg"));
+    EXPECT_EQ(readAll(path), "picture");
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(readAll(target), QByteArray());
+    EXPECT_EQ(QDir(tempDir()).entryList(QDir::Files | QDir::System),
+              QStringList({QStringLiteral("wp400.jpg")}));
 }
 
 class PassiveRefusingServerTest : public FtpDownloaderTest {
@@ -244,7 +257,11 @@ TEST_F(SizeBoundTest, DownloadBeyondTheSizeBoundIsAbandonedAndRemoved) {
     ASSERT_TRUE(m_server.writeFile(QStringLiteral("fits.jpg"), QByteArray(4096, 'a')));
     ASSERT_TRUE(m_server.writeFile(QStringLiteral("huge.bmp"), QByteArray(4097, 'b')));
     EXPECT_EQ(readAll(m_downloader.DownloadFtpFile(QStringLiteral("fits.jpg"))).size(), 4096);
+    m_server.clearLog();
     expectCleanFailure(QStringLiteral("huge.bmp"), FtpStatus::TransferFailed);
+    // The size the server announces is enough: nothing of the file is fetched.
+    EXPECT_TRUE(m_server.commands().contains(QStringLiteral("SIZE huge.bmp")));
+    EXPECT_FALSE(anyCommandStartsWith(m_server.commands(), QStringLiteral("RETR")));
 }
 
 class SilentServerTest : public FtpDownloaderTest {

@@ -1,7 +1,8 @@
-// Any bytes as a server's name listing and PWD reply: reading never crashes, and every address
-// it yields is a picture address of whole names that fits a URL-list entry.
+// Any bytes as a server's name listing and PWD reply, and as a web folder's index page: reading
+// never crashes, and every address it yields is a picture address that fits a URL-list entry.
 #include "ftp/FolderListing.h"
 #include "platform/FtpReplies.h"
+#include "platform/HtmlIndex.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QString& url : urls)
         if (url.toUtf8().size() > FolderListing::kMaxUrlBytes ||
             !FolderListing::isPictureUrl(url) || !url.startsWith(QLatin1String("ftp://host")))
+            std::abort();
+
+    const QStringList links = HtmlIndex::links(bytes, 1000);
+    const QStringList webUrls = FolderListing::webPictureUrls("https://host/pics/", links);
+    if (links.size() > 1000 || webUrls.size() > links.size())
+        std::abort();
+    for (const QString& url : webUrls)
+        if (url.toUtf8().size() > FolderListing::kMaxUrlBytes ||
+            !FolderListing::isPictureUrl(url) || !url.startsWith(QLatin1String("http")))
             std::abort();
     return 0;
 }

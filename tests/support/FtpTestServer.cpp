@@ -7,10 +7,11 @@
 namespace {
 
 // The server program. Arguments: root user password log refuse-passive order silent
-// refuse-active.
+// refuse-active certificate key (empty: no TLS).
 constexpr const char* kServerScript = R"PY(
 import logging, socket, sys
-root, user, password, log_path, refuse_passive, order, silent, refuse_active = sys.argv[1:9]
+root, user, password, log_path, refuse_passive, order, silent, refuse_active, certificate, key = \
+    sys.argv[1:11]
 logging.basicConfig(level=logging.CRITICAL)
 
 if silent == '1':
@@ -26,6 +27,14 @@ if silent == '1':
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
+if certificate:
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler as FTPHandler
+
+    # A client may start the data connection's TLS handshake before it sends the transfer
+    # command; the stock handler closes such a connection unread.
+    class DataHandler(TLS_DTPHandler):
+        def readable(self):
+            return self._ssl_accepting or super().readable()
 from pyftpdlib.servers import FTPServer
 
 log = open(log_path, 'a', buffering=1, encoding='utf-8', errors='backslashreplace')
@@ -73,6 +82,13 @@ class Handler(FTPHandler):
         def ftp_EPSV(self, line):
             self.respond('502 Passive mode is refused here.')
 
+if certificate:
+    Handler.dtp_handler = DataHandler
+    Handler.certfile = certificate
+    Handler.keyfile = key
+    Handler.tls_control_required = True
+    Handler.tls_data_required = True
+
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm='elradfmwMT')
 Handler.authorizer = authorizer
@@ -100,7 +116,8 @@ FtpTestServer::FtpTestServer(const Options& options) : m_options(options) {
                             m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
                                                                       : QStringLiteral("sorted"),
                             m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
-                            m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0")});
+                            m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0"),
+                            m_options.certificateFile, m_options.keyFile});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(10000))

@@ -25,6 +25,9 @@ public:
         ListingOrder order = ListingOrder::Sorted;
         // Accepts connections and then never says anything (not even a greeting).
         bool silent = false;
+        // With both: FTP over explicit TLS, required on the control and data connections.
+        QString certificateFile{};
+        QString keyFile{};
     };
 
     FtpTestServer();

@@ -1,8 +1,11 @@
 #include "platform/CurlFtpClient.h"
+#include "resources/AppTexts.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/ui/PropertiesDialogFixture.h"
 #include "ui/DialogRunner.h"
+
+#include <QLabel>
 
 namespace T = PropertiesDialogTemplate;
 
@@ -53,7 +56,8 @@ TEST_F(GetListServerTest, ListsThePicturesOfTheFolderOnceEvenWhenRunTwice) {
         EXPECT_EQ(rows(dialog.urlListView()), expected);
         EXPECT_TRUE(dialog.control(T::IdGetList)->isEnabled());
     }
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ftp://") + m_server.server() + QStringLiteral("/pub"));
+    EXPECT_EQ(dialog.windowTitle(),
+              QStringLiteral("ftp://") + m_server.server() + QStringLiteral("/pub"));
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -76,6 +80,36 @@ TEST_F(GetListServerTest, WrongFolderAndWrongPasswordKeepTheListAndSaySo) {
     EXPECT_EQ(urls(), before);
     EXPECT_EQ(rows(dialog.urlListView()), before);
     EXPECT_TRUE(dialog.control(T::IdGetList)->isEnabled());
+}
+
+TEST_F(GetListServerTest, ListingThatBreaksOffSaysSoAndKeepsTheList) {
+    FtpTestServer refusing({.refuseActive = true});
+    ASSERT_TRUE(refusing.writeFile(QStringLiteral("pub/a.jpg"), "x"));
+    const QStringList before{QStringLiteral("ftp://old/x.jpg")};
+    setUrls(before);
+    PropertiesDialog& dialog = openFor(refusing.password(), QStringLiteral("pub"));
+    edit(T::IdFtpServer)->setText(refusing.server());
+    ASSERT_TRUE(runGetList(dialog));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(m_messages[0].caption, QStringLiteral("Fatal error"));
+    EXPECT_EQ(m_messages[0].text, QString::fromLatin1(AppTexts::kListingFailed));
+    EXPECT_EQ(urls(), before);
+    EXPECT_EQ(rows(dialog.urlListView()), before);
+}
+
+TEST_F(GetListServerTest, PasswordHintFollowsTheServersForm) {
+    PropertiesDialog& dialog = openFor(m_server.password(), QString());
+    const auto hint = [&] {
+        return qobject_cast<QLabel*>(dialog.control(T::IdPasswordHint))->text();
+    };
+    EXPECT_EQ(hint(), QStringLiteral("Sent in clear"));
+    for (const char* server : {"sftp://nas", "FTPS://nas:990", "https://pics.example"}) {
+        edit(T::IdFtpServer)->setText(QString::fromLatin1(server));
+        EXPECT_EQ(hint(), QStringLiteral("Sent encrypted")) << server;
+    }
+    edit(T::IdFtpServer)->setText(QStringLiteral("http://pics.example"));
+    EXPECT_EQ(hint(), QStringLiteral("Sent in clear"));
 }
 
 } // namespace

@@ -164,3 +164,22 @@ TEST(FtpListSource, ShowsPicturesFromARealServerAndStaysOnAFailedOne) {
     EXPECT_EQ(rig.applied().size(), 3);
     EXPECT_EQ(rig.settings().CurURLListPos, 2);
 }
+
+TEST(FtpListSource, EntriesWithASchemeOfTheirOwnAreDownloadedFromTheirAddress) {
+    WorkerRig rig;
+    FolderDownloader server{rig};
+    server.install();
+    const QStringList entries{"https://h/p/web.jpg", "sftp://h/x/s.gif", "ftp://other/y/plain.jpg"};
+    for (const QString& file : {entries[0], entries[1], QStringLiteral("plain.jpg")})
+        rig.makeFile("server/" + file);
+    rig.setUrlList(entries);
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 2; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    for (int i = 2; i <= 3; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(server.names(), (QStringList{entries[0], entries[1], "plain.jpg"}));
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"web.bmp", "s.bmp", "plain.bmp"}));
+}
