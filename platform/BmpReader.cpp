@@ -2,6 +2,7 @@
 
 #include "platform/ByteView.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdlib>
@@ -33,10 +34,11 @@ struct Channel {
     explicit Channel(std::uint32_t m = 0) : mask(m) {
         if (mask) {
             shift = std::countr_zero(mask);
-            bits = std::popcount(mask >> shift);
+            bits = std::bit_width(mask >> shift);
         }
     }
-    // Contiguous masks only: anything else is not a channel a real encoder writes.
+    // Contiguous masks only (no holes between the lowest and highest bit): anything else is
+    // not a channel a real encoder writes.
     bool valid() const { return mask == 0 || std::popcount(mask) == bits; }
     std::uint8_t value(std::uint32_t pixel) const {
         if (!mask)
@@ -201,6 +203,8 @@ bool readUncompressed(const ByteView& in, const Header& h, const std::array<Rgb,
 
 // RLE4 and RLE8: bottom-up runs with end-of-line, end-of-bitmap and delta escapes. Pixels a
 // delta skips stay black. Data that ends before the end-of-bitmap mark is a truncated file.
+// Runs and deltas may point past the right or top edge; the position then stays at the edge,
+// so its counters stay small however many escapes a file holds, and those pixels are dropped.
 bool readRunLength(const ByteView& in, const Header& h, const std::array<Rgb, 256>& palette,
                    DecodedPicture& picture) {
     const int width = static_cast<int>(h.width);
@@ -215,13 +219,13 @@ bool readRunLength(const ByteView& in, const Header& h, const std::array<Rgb, 25
 
     const bool four = h.compression == kRle4;
     std::size_t pos = h.dataOffset;
-    int x = 0;
-    int y = 0; // counted from the bottom row
+    int x = 0; // 0 ..= width
+    int y = 0; // 0 ..= height, counted from the bottom row
     auto put = [&](int index) {
-        if (x < width && y < height) {
-            std::uint8_t* dst = picture.row(height - 1 - y) + static_cast<std::size_t>(x) * 3;
-            dst[0] = palette[index].r, dst[1] = palette[index].g, dst[2] = palette[index].b;
-        }
+        if (x >= width)
+            return;
+        std::uint8_t* dst = picture.row(height - 1 - y) + static_cast<std::size_t>(x) * 3;
+        dst[0] = palette[index].r, dst[1] = palette[index].g, dst[2] = palette[index].b;
         ++x;
     };
     while (y < height) {
@@ -243,14 +247,14 @@ bool readRunLength(const ByteView& in, const Header& h, const std::array<Rgb, 25
         } else if (value == 2) { // delta
             if (!in.has(pos, 2))
                 return false;
-            x += in.u8(pos);
-            y += in.u8(pos + 1);
+            x = std::min(x + in.u8(pos), width);
+            y = std::min(y + in.u8(pos + 1), height);
             pos += 2;
         } else { // `value` literal indexes, padded to a 16-bit boundary
             const std::size_t bytes = four ? (value + 1) / 2 : value;
             if (!in.has(pos, bytes))
                 return false;
-            for (int i = 0; i < value; ++i) {
+            for (int i = 0; i < value && x < width; ++i) {
                 const int b = in.u8(pos + (four ? i / 2 : i));
                 put(four ? ((i % 2 == 0) ? b >> 4 : b & 15) : b);
             }

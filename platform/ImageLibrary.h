@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 // One picture loaded by an ImageLibrary. Owned by whoever called initImageObject until it is
@@ -26,7 +27,12 @@ public:
     virtual int getHeight(ImageObject* image) = 0;
     // Resamples to exactly width x height pixels.
     virtual bool stretch(ImageObject* image, int width, int height) = 0;
+    // Keeps only `part` of the picture as stretched: save then writes that part alone, and
+    // never holds the picture whole at the stretched size.
+    virtual bool crop(ImageObject* image, const QRect& part) = 0;
     // Writes an uncompressed 24-bit bitmap. On failure no file is left at `bitmapPath`.
     virtual bool save(ImageObject* image, const QString& bitmapPath) = 0;
     virtual void deleteImageObject(ImageObject* image) = 0;
+    // Why the last call on this thread that failed did so, in a few words.
+    virtual QString lastError() const = 0;
 };

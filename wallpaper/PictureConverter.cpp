@@ -1,12 +1,16 @@
 #include "wallpaper/PictureConverter.h"
 
 #include "platform/ImageLibrary.h"
+#include "platform/LogCategories.h"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace {
 
+constexpr std::int32_t kTile = 1;
 constexpr std::int32_t kFitOnDesktop = 2;
 constexpr std::int32_t kCentredInWorkArea = 3;
 
@@ -34,6 +38,12 @@ private:
     ImageLibrary& m_library;
     ImageObject* m_image;
 };
+
+// What went wrong at `step`, with the library's own words where it has them.
+QString failure(const ImageLibrary& library, const QString& step) {
+    const QString detail = library.lastError();
+    return detail.isEmpty() ? step : step + QStringLiteral(" (") + detail + QLatin1Char(')');
+}
 
 } // namespace
 
@@ -79,23 +89,66 @@ std::optional<QSize> PictureConverter::stretchSize(int width, int height, std::i
                  toPixels(static_cast<double>(heightAsFloat) / ratio));
 }
 
+QRect PictureConverter::visiblePart(const QSize& stretched, std::int32_t layout,
+                                    const ScreenMetrics& screen) {
+    const QRect whole(QPoint(0, 0), stretched);
+    if (layout == kFitOnDesktop || layout == kCentredInWorkArea || screen.screen.isEmpty())
+        return whole;
+    const int width = std::min(stretched.width(), screen.screen.width());
+    const int height = std::min(stretched.height(), screen.screen.height());
+    if (layout == kTile) // tiles start at the top left corner of the screen
+        return QRect(0, 0, width, height);
+    // Centred as the desktops centre it: the left edge at (screen - picture) / 2, truncated.
+    return QRect((stretched.width() - width) / 2, (stretched.height() - height) / 2, width, height);
+}
+
 bool PictureConverter::ConvertPicture(const QString& picturePath, const QString& bitmapPath,
                                       std::int32_t layout, const ScreenMetrics& screen) const {
+    const std::optional<QString> reason = convert(picturePath, bitmapPath, layout, screen);
+    if (reason)
+        qCWarning(lcConvert).noquote()
+            << QStringLiteral("Cannot convert %1: %2").arg(picturePath, *reason);
+    return !reason;
+}
+
+std::optional<QString> PictureConverter::convert(const QString& picturePath,
+                                                 const QString& bitmapPath, std::int32_t layout,
+                                                 const ScreenMetrics& screen) const {
     try {
         ImageObject* image = m_library.initImageObject(picturePath);
         if (!image)
-            return false;
+            return failure(m_library, QStringLiteral("cannot read the picture"));
         ImageGuard guard(m_library, image);
 
         if (m_library.getNumBits(image) != 24 && !m_library.changeImageFormat(image, 24))
-            return false;
-        const auto size =
-            stretchSize(m_library.getWidth(image), m_library.getHeight(image), layout, screen);
-        if (!size || !m_library.stretch(image, size->width(), size->height()))
-            return false;
-        return m_library.save(image, bitmapPath);
-    } catch (...) {
+            return failure(m_library, QStringLiteral("cannot bring it to 24 bits"));
+        const int width = m_library.getWidth(image);
+        const int height = m_library.getHeight(image);
+        const auto size = stretchSize(width, height, layout, screen);
+        if (!size)
+            return QStringLiteral("no size for a %1 x %2 picture on a %3 x %4 screen")
+                .arg(width)
+                .arg(height)
+                .arg(screen.screen.width())
+                .arg(screen.screen.height());
+        if (!m_library.stretch(image, size->width(), size->height()))
+            return failure(m_library, QStringLiteral("cannot resample it to %1 x %2")
+                                          .arg(size->width())
+                                          .arg(size->height()));
+        // Only what the screen can show is resampled and written: a huge picture centred or
+        // tiled makes a screen-sized bitmap, and what the desktop shows is the same.
+        const QRect part = visiblePart(*size, layout, screen);
+        if (part.size() != *size && !m_library.crop(image, part))
+            return failure(m_library, QStringLiteral("cannot cut it to the screen"));
+        if (!m_library.save(image, bitmapPath))
+            return failure(m_library,
+                           QStringLiteral("cannot decode it or write %1").arg(bitmapPath));
+        return std::nullopt;
+    } catch (const std::exception& e) {
         // The library promises not to throw; a picture must never take the worker down.
-        return false;
+        return QStringLiteral("fault in the picture library: %1")
+            .arg(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return QStringLiteral("fault in the picture library");
     }
 }

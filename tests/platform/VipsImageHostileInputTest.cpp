@@ -55,20 +55,25 @@ protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     // The conversion gives no result and leaves no bitmap behind.
-    void expectNoResult(const QString& picture) {
+    void expectNoResult(const QString& picture, int layout = 2) {
         SCOPED_TRACE(picture.toStdString());
         ScreenMetrics screen;
         const QString out = path("OUT.BMP");
         QFile::remove(out);
-        EXPECT_FALSE(m_converter.ConvertPicture(picture, out, 2, screen));
+        EXPECT_FALSE(m_converter.ConvertPicture(picture, out, layout, screen));
         EXPECT_FALSE(QFile::exists(out));
         const QStringList left = QDir(m_dir.path()).entryList({"OUT*"}, QDir::Files);
         EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
     }
 
-    void expectNoResult(const QString& name, const QByteArray& bytes) {
+    void expectNoResult(const QString& name, const QByteArray& bytes, int layout = 2) {
         ASSERT_TRUE(writeBytes(path(name), bytes));
-        expectNoResult(path(name));
+        expectNoResult(path(name), layout);
+    }
+
+    static QByteArray readBytes(const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QTemporaryDir m_dir;
@@ -83,11 +88,17 @@ TEST_F(VipsImageHostileInputTest, TruncatedPicturesGiveNoResult) {
     ASSERT_TRUE(saveWithVips(q, path("whole.jpg")));
     ASSERT_TRUE(saveWithVips(q, path("whole.png")));
     for (const char* name : {"whole.jpg", "whole.png"}) {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readBytes(path(name));
         expectNoResult(QStringLiteral("cut-") + name, bytes.left(bytes.size() / 2));
     }
+    // A whole file whose frame header claims 16384 x 16384: its decoder only warns when the
+    // data runs out and would fill the rest with grey. In every layout.
+    QByteArray claims = readBytes(path("whole.jpg"));
+    const qsizetype frame = claims.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    claims.replace(frame + 5, 4, QByteArray("\x40\x00\x40\x00", 4));
+    for (int layout : {0, 1, 2, 3})
+        expectNoResult(QStringLiteral("claims%1.jpg").arg(layout), claims, layout);
     for (const auto& [name, bytes] : std::initializer_list<std::pair<const char*, QByteArray>>{
              {"cut.bmp", bmpFile(q, 24)},
              {"cut-rle.bmp", bmpFile(q, 8, false, true)},
@@ -168,4 +179,39 @@ TEST_F(VipsImageHostileInputTest, DecompressionBombsAreRefusedBeforeDecoding) {
     for (int i = 0; i < 64; ++i) // runs of 128 pixels: far too few for the size claimed
         tga.append(char(0xFF)).append(3, char(0x40));
     expectNoResult("bomb.tga", tga);
+
+    // A GIF's decoder holds its whole canvas: a tiny file claiming 16384 x 16384 would take
+    // a gigabyte.
+    ASSERT_TRUE(saveWithVips(quadrants(8, 8), path("small.gif")));
+    QByteArray gif = readBytes(path("small.gif"));
+    const qsizetype descriptor = gif.indexOf(',', 13);
+    ASSERT_GT(descriptor, 0);
+    for (int at : {6, 8, int(descriptor) + 5, int(descriptor) + 7})
+        setLe16(gif, at, 16384);
+    expectNoResult("bomb.gif", gif);
+}
+
+TEST_F(VipsImageHostileInputTest, BitmapEscapesAndMasksCannotReachOutsideThePicture) {
+    // A 1 x 1 RLE8 bitmap whose deltas of 255 columns would carry a 32-bit column counter
+    // past its largest value, then a one-pixel run and the end mark. Over 33 MB, so made here.
+    QByteArray rle = bmpFile(quadrants(1, 1), 8, false, true).left(14 + 40 + 256 * 4);
+    const QByteArray delta("\x00\x02\xFF\x00", 4);
+    rle.reserve(rle.size() + 8421505 * 4 + 4);
+    for (int i = 0; i < 8421505; ++i)
+        rle.append(delta);
+    rle.append("\x01\x07\x00\x01", 4);
+    ASSERT_TRUE(writeBytes(path("deltas.jpg"), rle));
+    rle.clear();
+    rle.squeeze();
+    ScreenMetrics screen;
+    ASSERT_TRUE(m_converter.ConvertPicture(path("deltas.jpg"), path("DELTAS.BMP"), 0, screen));
+    const BitmapFile bmp = BitmapFile::read(path("DELTAS.BMP"));
+    ASSERT_TRUE(bmp.valid);
+    EXPECT_EQ(QSize(bmp.width, bmp.height), QSize(1, 1));
+    EXPECT_EQ(bmp.at(0, 0), (std::array<std::uint8_t, 3>{0, 0, 0})); // the run fell outside
+
+    // Bit-field masks with a hole between their lowest and highest bit.
+    QByteArray holed = bmpFile(quadrants(8, 8), 16);
+    setLe32(holed, 14 + 40 + 4, 0x0721);
+    expectNoResult("holed.bmp", holed);
 }

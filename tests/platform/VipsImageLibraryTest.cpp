@@ -213,6 +213,18 @@ TEST_F(VipsImageLibraryTest, DeepGreyAlphaAndCmykPicturesComeOutAsSrgb) {
     EXPECT_EQ(bmp.at(3, 3), kRed);
     EXPECT_EQ(bmp.at(30, 22), kBlack);
 
+    // Samples beyond colour and alpha do not count: the first after the colours is the alpha.
+    const VImage flat = VImage::black(34, 26);
+    VImage::bandjoin({rgb, flat + 255, flat, flat, flat, flat})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .tiffsave(QFile::encodeName(path("extra.tif")).constData());
+    bmp = convert(path("extra.tif"), 17, 13, &bits);
+    EXPECT_EQ(bits, 64);
+    ASSERT_TRUE(bmp.valid);
+    EXPECT_TRUE(near(bmp.at(2, 2), kRed, 0));
+    EXPECT_TRUE(near(bmp.at(15, 11), kWhite, 0));
+
     // CMYK with no ink is white paper.
     VImage::black(20, 10, VImage::option()->set("bands", 4))
         .cast(VIPS_FORMAT_UCHAR)
@@ -276,17 +288,36 @@ TEST_F(VipsImageLibraryTest, ConvertPictureWritesTheBitmapForEachLayout) {
     ScreenMetrics screen;
     screen.screen = QSize(800, 600);
     screen.workArea = QRect(0, 0, 800, 572);
+    // Centered and Tile keep only what the screen shows of the picture stretched to 1023 x 767,
+    // pixel for pixel as the whole of it (made on a screen large enough to show all of it).
+    ScreenMetrics large;
+    large.screen = QSize(2048, 2048);
+    large.workArea = QRect(0, 0, 2048, 2048);
+    ASSERT_TRUE(converter.ConvertPicture(path("photo.jpg"), path("WHOLE.BMP"), 0, large));
+    const BitmapFile whole = BitmapFile::read(path("WHOLE.BMP"));
+    ASSERT_EQ(QSize(whole.width, whole.height), QSize(1023, 767));
     const struct {
         int layout;
         QSize size;
-    } cases[] = {{0, {1023, 767}}, {1, {1023, 767}}, {2, {800, 600}}, {3, {717, 537}}};
+        QPoint from; // where the bitmap starts in the whole picture
+    } cases[] = {{0, {800, 600}, {111, 83}},
+                 {1, {800, 600}, {0, 0}},
+                 {2, {800, 600}, {}},
+                 {3, {717, 537}, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.layout);
         const QString out = path(QStringLiteral("PHOTO%1.BMP").arg(c.layout));
         ASSERT_TRUE(converter.ConvertPicture(path("photo.jpg"), out, c.layout, screen));
         const BitmapFile bmp = BitmapFile::read(out);
         ASSERT_TRUE(bmp.valid);
-        EXPECT_EQ(QSize(bmp.width, bmp.height), c.size);
+        ASSERT_EQ(QSize(bmp.width, bmp.height), c.size);
         EXPECT_TRUE(near(bmp.at(c.size.width() - 5, 4), kGreen, 48));
+        if (c.layout > 1)
+            continue;
+        int differing = 0;
+        for (int y = 0; y < bmp.height; ++y)
+            for (int x = 0; x < bmp.width; ++x)
+                differing += bmp.at(x, y) != whole.at(c.from.x() + x, c.from.y() + y);
+        EXPECT_EQ(differing, 0);
     }
 }

@@ -22,6 +22,7 @@ public:
     QStringList calls;
     int stretchWidth = -1;
     int stretchHeight = -1;
+    QRect part;
     int live = 0;
 
     ImageObject* initImageObject(const QString&) override {
@@ -47,6 +48,11 @@ public:
         stretchHeight = h;
         return !failStretch;
     }
+    bool crop(ImageObject*, const QRect& r) override {
+        calls << "crop";
+        part = r;
+        return true;
+    }
     bool save(ImageObject*, const QString& path) override {
         calls << "save " + path;
         return !failSave;
@@ -55,6 +61,7 @@ public:
         calls << "delete";
         --live;
     }
+    QString lastError() const override { return failSave ? "disk full" : QString(); }
 
 private:
     ImageObject m_image;
@@ -79,11 +86,40 @@ TEST(PictureConverter, CenteredAndTileStretchToOneLessThanTheSize) {
     for (int layout : {0, 1, 7, -1}) { // unknown layouts convert as Centered
         RecordingLibrary library;
         EXPECT_EQ(convert(library, layout, screenOf(800, 600)), QSize(639, 479)) << layout;
+        EXPECT_FALSE(library.calls.contains("crop")); // the screen shows all of it
     }
     RecordingLibrary tiny;
     tiny.width = 1;
     tiny.height = 1;
     EXPECT_EQ(convert(tiny, 0, screenOf(800, 600)), QSize(1, 1)); // never an empty picture
+}
+
+TEST(PictureConverter, CenteredAndTileKeepOnlyWhatTheScreenShows) {
+    // Stretched to 3999 x 2999: Centered shows the middle, Tile the top left corner.
+    const struct {
+        int layout;
+        QSize picture;
+        QRect part;
+    } cases[] = {{0, {4000, 3000}, {1039, 959, 1920, 1080}},
+                 {7, {4000, 3000}, {1039, 959, 1920, 1080}},
+                 {1, {4000, 3000}, {0, 0, 1920, 1080}},
+                 {0, {4000, 800}, {1039, 0, 1920, 799}}, // only too wide
+                 {1, {1000, 2000}, {0, 0, 999, 1080}}};  // only too tall
+    for (const auto& c : cases) {
+        RecordingLibrary library;
+        library.width = c.picture.width();
+        library.height = c.picture.height();
+        EXPECT_EQ(convert(library, c.layout, screenOf(1920, 1080)),
+                  c.picture - QSize(1, 1)); // resized as before
+        EXPECT_EQ(library.part, c.part) << c.layout;
+        EXPECT_EQ(library.calls.indexOf("crop"), library.calls.indexOf("stretch") + 1);
+    }
+    // The layouts that fit the picture to the screen never need it.
+    RecordingLibrary fitted;
+    fitted.width = 4000;
+    fitted.height = 3000;
+    convert(fitted, 2, screenOf(1920, 1080));
+    EXPECT_FALSE(fitted.calls.contains("crop"));
 }
 
 TEST(PictureConverter, FitOnDesktopScalesDownAndUpWithTheLargerRatio) {
@@ -149,7 +185,15 @@ TEST(PictureConverter, OnlyPicturesOtherThan24BitsAreChangedAndBeforeResampling)
     EXPECT_EQ(library.calls, QStringList({"init", "stretch", "save out.bmp", "delete"}));
 }
 
-TEST(PictureConverter, EveryFailureGivesNoResultAndReleasesThePicture) {
+TEST(PictureConverter, EveryFailureGivesNoResultReleasesThePictureAndLogsOneWarning) {
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && QLatin1String(context.category) == "tessaron.convert")
+                warnings << text;
+        });
+
     RecordingLibrary unreadable;
     unreadable.readable = false;
     EXPECT_FALSE(PictureConverter(unreadable).ConvertPicture("x", "y", 2, screenOf(800, 600)));
@@ -171,4 +215,15 @@ TEST(PictureConverter, EveryFailureGivesNoResultAndReleasesThePicture) {
     EXPECT_FALSE(PictureConverter(throws).ConvertPicture("x", "y", 0, screenOf(800, 600)));
     EXPECT_EQ(throws.live, 0);
     EXPECT_EQ(throws.calls.last(), "delete");
+
+    RecordingLibrary fine;
+    EXPECT_TRUE(PictureConverter(fine).ConvertPicture("x", "y", 0, screenOf(800, 600)));
+    qInstallMessageHandler(previous);
+
+    // One line per failure, naming the picture and the reason; nothing for a good picture.
+    ASSERT_EQ(warnings.size(), 4) << warnings.join('\n').toStdString();
+    EXPECT_EQ(warnings[0], "Cannot convert x: cannot read the picture");
+    EXPECT_EQ(warnings[1], "Cannot convert x: cannot resample it to 799 x 599");
+    EXPECT_EQ(warnings[2], "Cannot convert x: cannot decode it or write y (disk full)");
+    EXPECT_EQ(warnings[3], "Cannot convert x: fault in the picture library: library fault");
 }
