@@ -23,7 +23,7 @@ SourceResult FtpListSource::run(WorkerRun& run) {
     const QString local = remoteName.isEmpty() ? QString() : run.download(remoteName);
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
         run.makeChange(local, baseName + QStringLiteral(".bmp"),
-                       WorkerRun::nextEntry(ListKind::Urls));
+                       WorkerRun::nextEntry(ListKind::Urls), *entry);
         run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + remoteName);
         run.waitForChange();
         return SourceResult::Shown;
