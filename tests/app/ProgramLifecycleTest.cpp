@@ -71,7 +71,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     EXPECT_EQ(first->exitCode(), 0);
     QSettings profile(m_program.profilePath(), QSettings::IniFormat);
     profile.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(profile.childKeys().size(), 16);
+    EXPECT_EQ(profile.childKeys().size(), 18);
     EXPECT_EQ(profile.value(QStringLiteral("Minute")).toString(), QStringLiteral("10"));
 }
 
