@@ -1,5 +1,8 @@
 #include "app/WallpaperApp.h"
 
+#include "app/CommandLine.h"
+#include "app/ControlAdaptor.h"
+#include "app/ControlClient.h"
 #include "app/ProgramTrayServices.h"
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
@@ -7,8 +10,10 @@
 #include "platform/Autostart.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
+#include "platform/PowerSourceWatcher.h"
 #include "platform/Profile.h"
 #include "platform/ScreenInfo.h"
+#include "platform/ScreenLockWatcher.h"
 #include "platform/ScreenWatcher.h"
 #include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
@@ -25,6 +30,7 @@
 #include "worker/TipChannel.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSessionManager>
 
 #include <cstdio>
@@ -35,10 +41,55 @@ static void initResources() {
     Q_INIT_RESOURCE(tessaron);
 }
 
+namespace {
+
+int usageError(const CommandLine& commandLine) {
+    std::fprintf(stderr, "tessaron: %s\n\n%s", qPrintable(commandLine.errorText()),
+                 qPrintable(commandLine.helpText()));
+    return 2;
+}
+
+// Everything but Run: help and version, or a request to the running copy.
+int answer(const CommandLine& commandLine) {
+    switch (commandLine.request()) {
+    case CommandLine::Request::Help:
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
+        return 0;
+    case CommandLine::Request::Version:
+        // "program version", which is what help2man and packaging tools read.
+        std::printf("tessaron %.3f\n", static_cast<double>(AppTexts::kVersionNumber));
+        return 0;
+    case CommandLine::Request::Status:
+        return ControlClient(QDBusConnection::sessionBus()).printStatus();
+    case CommandLine::Request::Call:
+        return ControlClient(QDBusConnection::sessionBus()).call(commandLine.method());
+    case CommandLine::Request::Run:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
 int WallpaperApp::main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine commandLine;
+    const bool understood = commandLine.parse(arguments);
+    // Help, the version and requests to the running copy need no display.
+    if (understood && commandLine.request() != CommandLine::Request::Run) {
+        QCoreApplication application(argc, argv);
+        return answer(commandLine);
+    }
+
     DisplayProbe display;
     QString reason;
     if (!display.canOpenDisplay(&reason)) {
+        if (!understood) {
+            QCoreApplication application(argc, argv);
+            return usageError(commandLine);
+        }
         std::fprintf(stderr, "%s (%s)\n", AppTexts::kNoDisplay, qPrintable(reason));
         return 1;
     }
@@ -48,6 +99,14 @@ int WallpaperApp::main(int argc, char** argv) {
     QApplication application(argc, argv);
     guard.finish();
     display.release();
+    if (!understood) {
+        // The toolkit has taken its own options (-platform, -style...) out of the arguments;
+        // what is left must be ours.
+        if (!commandLine.parse(QCoreApplication::arguments()))
+            return usageError(commandLine);
+        if (commandLine.request() != CommandLine::Request::Run)
+            return answer(commandLine);
+    }
     // First of all: a termination request that comes during the start is answered once the
     // window exists, with the same orderly save as any other.
     ShutdownSignals shutdownSignals;
@@ -140,6 +199,19 @@ int WallpaperApp::main(int argc, char** argv) {
                      &TrayWindow::endSession);
     QObject::connect(&window, &TrayWindow::ended, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+
+    // Nobody sees a locked screen, and the battery may matter more: the window pauses the
+    // timer for them as the settings say.
+    QObject::connect(platform.screenLock.get(), &ScreenLockWatcher::lockedChanged, &window,
+                     &TrayWindow::setScreenLocked);
+    QObject::connect(platform.powerSource.get(), &PowerSourceWatcher::onBatteryChanged, &window,
+                     &TrayWindow::setOnBattery);
+    platform.screenLock->start();
+    platform.powerSource->start();
+
+    // Owned by the window.
+    auto* control = new ControlAdaptor(window, screenInfo);
+    control->publish(QDBusConnection::sessionBus());
 
     return QApplication::exec();
 }

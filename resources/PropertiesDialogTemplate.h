@@ -24,6 +24,8 @@ enum Id : int {
     IdMinute = 2014,
     IdSeconds = 2016,
     IdAutoRun = 2011,
+    IdPauseWhenLocked = 2018,
+    IdPauseOnBattery = 2019,
     // Source radios, in the order of their SourceMode values.
     IdScanFolderMode = 1030,
     IdFileListMode = 1031,
@@ -89,6 +91,9 @@ inline constexpr std::array kControls{
     Control{IdScanFolderMode, K::RadioFirst, "Use the \"Scan folder\" mode", {13, 112, 105, 10}},
     Control{IdFileListMode, K::Radio, "Use the \"File list\" mode", {13, 123, 89, 10}},
     Control{IdFtpMode, K::Radio, "Use the \"FTP connection\" mode", {13, 134, 119, 10}},
+    Control{
+        IdPauseWhenLocked, K::CheckBox, "Pause while the screen is locked", {131, 112, 117, 10}},
+    Control{IdPauseOnBattery, K::CheckBox, "Pause on battery power", {131, 123, 117, 10}},
     Control{kNoId, K::EtchedLine, "", {7, 147, 241, 2}},
     Control{IdButtonLine, K::EtchedLine, "", {7, 304, 241, 2}},
     Control{IdOk, K::DefaultButton, "OK", {7, 308, 50, 14}},

@@ -135,7 +135,7 @@ void PropertiesDialog::connectCommands() {
     for (int id : {T::IdStartPath, T::IdMinute, T::IdHour, T::IdSeconds})
         connect(edit(id), &QLineEdit::textChanged, this, enableApply);
     for (int id : {T::IdCentered, T::IdTile, T::IdFitOnDesktop, T::IdCentredInWorkArea,
-                   T::IdRunSlideShowCtrl})
+                   T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery})
         connect(button(id), &QAbstractButton::clicked, this, enableApply);
     for (int id : T::kSourceRadios)
         connect(button(id), &QAbstractButton::clicked, this, [this] {
@@ -252,6 +252,8 @@ bool PropertiesDialog::readForm() {
     m_record.FtpPassword = edit(T::IdFtpPassword)->text();
     m_record.FtpLogin = edit(T::IdFtpLogin)->text();
     m_record.FtpFolder = edit(T::IdFtpFolder)->text();
+    m_record.PauseWhenLocked = ticked(T::IdPauseWhenLocked);
+    m_record.PauseOnBattery = ticked(T::IdPauseOnBattery);
     return true;
 }
 
@@ -283,6 +285,8 @@ void PropertiesDialog::fillForm() {
     edit(T::IdFtpPassword)->setText(m_record.FtpPassword);
     edit(T::IdFtpLogin)->setText(m_record.FtpLogin);
     edit(T::IdFtpFolder)->setText(m_record.FtpFolder);
+    tick(T::IdPauseWhenLocked, m_record.PauseWhenLocked);
+    tick(T::IdPauseOnBattery, m_record.PauseOnBattery);
 }
 
 void PropertiesDialog::hideModeControls() {

@@ -25,7 +25,7 @@ SourceResult FtpListSource::run(WorkerRun& run) {
         remoteName.isEmpty() ? QString() : run.download(FolderListing::downloadTarget(*entry));
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
         run.makeChange(local, baseName + QStringLiteral(".bmp"),
-                       WorkerRun::nextEntry(ListKind::Urls));
+                       WorkerRun::nextEntry(ListKind::Urls), *entry);
         run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + remoteName);
         run.waitForChange();
         return SourceResult::Shown;

@@ -171,7 +171,7 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
-    const bool converted = m_run.makeChange(local, bitmapName, advance);
+    const bool converted = m_run.makeChange(local, bitmapName, advance, *entry);
     m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
               (converted ? m_run.bitmapPath(bitmapName) : remoteName));
 }

@@ -35,6 +35,8 @@ struct WallpaperSettings {
     QString FtpLogin;
     QString FtpPassword;
     QString FtpFolder;
+    std::int32_t PauseWhenLocked{};
+    std::int32_t PauseOnBattery{};
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);
@@ -63,7 +65,7 @@ namespace SettingsTable {
 inline constexpr const char* kSection = "Settings";
 inline constexpr const char* kDefaultFtpServer = "ftp.tessaron.invalid";
 
-// All sixteen settings in the record's order, each declared once.
+// Every setting in the record's order, each declared once.
 std::span<const SettingEntry> all();
 const SettingEntry& find(const char* key);
 

@@ -209,8 +209,8 @@ void WorkerRun::emptyWallpaperFolder() const {
                                              .arg(m_wallpaperDir, reason(error));
 }
 
-bool WorkerRun::makeChange(const QString& source, const QString& bitmapName,
-                           const Advance& advance) {
+bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                           const QString& shownAs) {
     const QString bitmap = bitmapPath(bitmapName);
     const std::int32_t layout =
         read([](const SlideShowState::Data& d) { return d.settings.Layout; });
@@ -222,12 +222,19 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName,
         if (folderReady)
             emptyWallpaperFolder();
     }
-    const bool shown = folderReady && m_services.convert && convertAndApply(source, bitmap, layout);
-    modify(advance);
+    const bool shown = folderReady && m_services.convert &&
+                       convertAndApply(source, bitmap, layout, [&](SlideShowState::Data& d) {
+                           advance(d);
+                           d.currentPicture = shownAs.isEmpty() ? source : shownAs;
+                       });
+    // A picture that was not shown uses up its turn all the same.
+    if (!shown)
+        modify(advance);
     return shown;
 }
 
-bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout) {
+bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
+                                const Advance& onShown) {
     // Removed on every way out; after the move into place there is nothing left to remove.
     struct Staged {
         fs::path path;
@@ -251,6 +258,9 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
     }
     if (m_services.apply)
         m_services.apply(bitmap, layout);
+    // Under the same gate as the application: a stop can no longer come between the two and
+    // leave the picture just shown to be shown again after a restart.
+    m_state.modify(onShown);
     return true;
 }
 

@@ -94,8 +94,10 @@ public:
     // the folder's place is replaced by a real folder, never emptied. The bitmap is converted
     // under a name of this run's own and moved into place under the gate, so a run stopped
     // meanwhile leaves nothing behind and never replaces its successor's bitmap. True when
-    // the bitmap was converted and put in place.
-    bool makeChange(const QString& source, const QString& bitmapName, const Advance& advance);
+    // the bitmap was converted and put in place; the state's current picture is then
+    // `shownAs`, or `source` when that is empty.
+    bool makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                    const QString& shownAs = {});
 
     // The download of the FTP source; "" on failure, when there is no downloader, or when
     // the run is stopped meanwhile.
@@ -111,7 +113,9 @@ private:
     // Both called with the gate held.
     bool ensureWallpaperFolder() const;
     void emptyWallpaperFolder() const;
-    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout);
+    // Runs `onShown` on the state, under the gate, once the bitmap is applied.
+    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
+                         const Advance& onShown);
     bool stopRequested();
 
     SlideShowState& m_state;

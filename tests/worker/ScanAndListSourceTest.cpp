@@ -136,9 +136,15 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     // tip names it and the position moves on.
     EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Photo.JPG.txt"); }));
     EXPECT_TRUE(rig.applied().isEmpty());
+    const auto current = [&] {
+        return rig.state().read([](const SlideShowState::Data& d) { return d.currentPicture; });
+    };
+    EXPECT_TRUE(current().isEmpty()) << "a picture that did not convert is not shown";
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(1));
     EXPECT_EQ(rig.appliedNames(), QStringList{"SUNSET.bmp"});
+    // The picture shown is the shortcut's target.
+    EXPECT_TRUE(waitUntil([&] { return current() == target; }));
     EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Sun.lnk"); }));
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
 }
