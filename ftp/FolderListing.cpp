@@ -9,19 +9,25 @@ QString entryUrl(const QString& server, const QString& directory, const QString&
     return url + name;
 }
 
-bool isPictureUrl(const QString& url) {
+bool isPictureUrl(const QString& url, bool allTypes) {
     const QString upper = url.toUpper();
     for (const char* mark : PictureUrlMarks)
         if (upper.contains(QLatin1String(mark)))
             return true;
+    if (allTypes)
+        for (const char* mark : MorePictureUrlMarks)
+            if (upper.contains(QLatin1String(mark)))
+                return true;
     return false;
 }
 
-QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names) {
+QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names,
+                        bool allTypes) {
     QStringList urls;
     for (const QString& name : names) {
         const QString url = entryUrl(server, directory, name);
-        if (isPictureUrl(url) && url.toUtf8().size() <= kMaxUrlBytes && !url.contains(QChar()))
+        if (isPictureUrl(url, allTypes) && url.toUtf8().size() <= kMaxUrlBytes &&
+            !url.contains(QChar()))
             urls.append(url);
     }
     return urls;

@@ -8,6 +8,9 @@
 // a plain substring search over the whole address, server and folder included.
 inline constexpr std::array<const char*, 7> PictureUrlMarks = {".JPG", ".JPEG", ".GIF", ".TIF",
                                                                ".PCX", ".TGA",  ".BMP"};
+// Marks added when "AllPictureTypes" is on.
+inline constexpr std::array<const char*, 5> MorePictureUrlMarks = {".PNG", ".WEBP", ".HEIC",
+                                                                   ".HEIF", ".AVIF"};
 
 // Turning a server folder's names into the picture addresses of the URL list.
 namespace FolderListing {
@@ -18,9 +21,11 @@ inline constexpr qsizetype kMaxUrlBytes = 519;
 // "ftp://" + server + directory + "/" (unless the directory ends in "/" or "\") + name.
 QString entryUrl(const QString& server, const QString& directory, const QString& name);
 
-bool isPictureUrl(const QString& url);
+// `allTypes` adds MorePictureUrlMarks.
+bool isPictureUrl(const QString& url, bool allTypes = false);
 
 // The addresses of the names that are pictures and fit an entry, in the names' order.
-QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names);
+QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names,
+                        bool allTypes = false);
 
 } // namespace FolderListing

@@ -14,14 +14,15 @@ FolderListingJob::~FolderListingJob() {
 }
 
 FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& account,
-                                          const FtpAbortCheck& abort) {
+                                          const FtpAbortCheck& abort, bool allPictureTypes) {
     const FtpClient::Listing listing = client.list(account, abort);
     FolderListingResult result;
     switch (listing.status) {
     case FtpStatus::Ok:
         result.outcome = FolderListingResult::Outcome::Listed;
         result.directory = listing.directory;
-        result.urls = FolderListing::pictureUrls(account.server, listing.directory, listing.names);
+        result.urls = FolderListing::pictureUrls(account.server, listing.directory, listing.names,
+                                                 allPictureTypes);
         break;
     case FtpStatus::FolderNotFound:
         result.outcome = FolderListingResult::Outcome::FolderNotFound;
@@ -37,16 +38,16 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
     return result;
 }
 
-bool FolderListingJob::start(const FtpAccount& account) {
+bool FolderListingJob::start(const FtpAccount& account, bool allPictureTypes) {
     if (m_running || !m_client)
         return false;
     joinThread();
     m_running = true;
     auto abortFlag = std::make_shared<std::atomic<bool>>(false);
     m_abort = abortFlag;
-    m_thread = std::thread([this, client = m_client, account, abortFlag] {
-        FolderListingResult result =
-            run(*client, account, [abortFlag] { return abortFlag->load(); });
+    m_thread = std::thread([this, client = m_client, account, abortFlag, allPictureTypes] {
+        FolderListingResult result = run(
+            *client, account, [abortFlag] { return abortFlag->load(); }, allPictureTypes);
         // Queued to this object's thread; dropped with the object if it is gone by then, and
         // dropped when the caller aborted.
         QMetaObject::invokeMethod(
@@ -66,14 +67,15 @@ bool FolderListingJob::start(const FtpAccount& account) {
 
 void FolderListingJob::listFolder(std::shared_ptr<FtpClient> client, const FtpAccount& account,
                                   QObject* owner,
-                                  std::function<void(const FolderListingResult&)> done) {
+                                  std::function<void(const FolderListingResult&)> done,
+                                  bool allPictureTypes) {
     auto* job = new FolderListingJob(std::move(client), owner);
     connect(job, &FolderListingJob::finished, job, [job, done](const FolderListingResult& result) {
         job->deleteLater();
         if (done)
             done(result);
     });
-    if (!job->start(account)) {
+    if (!job->start(account, allPictureTypes)) {
         delete job;
         if (done)
             done(FolderListingResult{});

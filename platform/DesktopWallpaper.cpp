@@ -10,6 +10,11 @@ bool DesktopWallpaper::show(const WallpaperValues& values) {
     return doShow(values);
 }
 
+bool DesktopWallpaper::showEach(const std::vector<ScreenWallpaper>& pictures) {
+    const std::lock_guard lock(m_mutex);
+    return !pictures.empty() && doShowEach(pictures);
+}
+
 std::optional<WallpaperSnapshot> DesktopWallpaper::read() {
     const std::lock_guard lock(m_mutex);
     return doRead();

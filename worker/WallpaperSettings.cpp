@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 16> kTable{{
+const std::array<SettingEntry, 18> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -25,19 +25,21 @@ const std::array<SettingEntry, 16> kTable{{
     {"FtpLogin", &W::FtpLogin, "anonymous"},
     {"FtpPassword", &W::FtpPassword, "wexolvra"},
     {"FtpFolder", &W::FtpFolder, ""},
+    {"AllPictureTypes", &W::AllPictureTypes, std::int64_t{0}},
+    {"EachScreen", &W::EachScreen, std::int64_t{0}},
 }};
 
-constexpr std::array<const char*, 16> kLoadOrder{
-    "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
-    "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
-    "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
-    "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos"};
+constexpr std::array<const char*, 18> kLoadOrder{
+    "IncludeSubflders", "AutoRun",         "Minute",           "Hour",        "StartPath",
+    "Layout",           "Seconds",         "RunSlideShowCtrl", "UseFileList", "CurFileListPos",
+    "CurScanFolderPos", "FtpServer",       "FtpLogin",         "FtpPassword", "FtpFolder",
+    "CurURLListPos",    "AllPictureTypes", "EachScreen"};
 
-constexpr std::array<const char*, 16> kSaveOrder{
-    "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
-    "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
-    "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
-    "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder"};
+constexpr std::array<const char*, 18> kSaveOrder{
+    "IncludeSubflders", "AutoRun",         "Minute",           "Hour",        "StartPath",
+    "Layout",           "Seconds",         "RunSlideShowCtrl", "UseFileList", "CurFileListPos",
+    "CurScanFolderPos", "CurURLListPos",   "FtpServer",        "FtpLogin",    "FtpPassword",
+    "FtpFolder",        "AllPictureTypes", "EachScreen"};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/QtTestApp.h"
+#include "worker/WallpaperSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -71,7 +72,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     EXPECT_EQ(first->exitCode(), 0);
     QSettings profile(m_program.profilePath(), QSettings::IniFormat);
     profile.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(profile.childKeys().size(), 16);
+    EXPECT_EQ(profile.childKeys().size(), static_cast<qsizetype>(SettingsTable::all().size()));
     EXPECT_EQ(profile.value(QStringLiteral("Minute")).toString(), QStringLiteral("10"));
 }
 
