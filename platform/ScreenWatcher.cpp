@@ -11,7 +11,8 @@ namespace {
 // How long a burst of screen notifications is given to end before the layout is read.
 constexpr int kSettleMs = 250;
 
-ScreenMetrics metricsOf(QScreen* screen) {
+// `positionScale` turns the screen's corner into device pixels (see update()).
+ScreenMetrics metricsOf(QScreen* screen, qreal positionScale) {
     const qreal ratio = screen->devicePixelRatio();
     const QRect logical = screen->geometry();
     const QRect available = screen->availableGeometry();
@@ -21,12 +22,8 @@ ScreenMetrics metricsOf(QScreen* screen) {
     metrics.devicePixelRatio = ratio;
     metrics.primary = screen == QGuiApplication::primaryScreen();
     metrics.screen = QSize(device(logical.width()), device(logical.height()));
-    // Qt keeps a screen's corner in the window system's own coordinates and scales only its
-    // size: on X11 the corner is in device pixels already; elsewhere (Wayland) it is in the
-    // compositor's logical layout and is scaled here like the size.
-    metrics.origin = QGuiApplication::platformName() == u"xcb"
-                         ? logical.topLeft()
-                         : QPoint(device(logical.x()), device(logical.y()));
+    metrics.origin =
+        QPoint(qRound(logical.x() * positionScale), qRound(logical.y() * positionScale));
     const QPoint inset = available.topLeft() - logical.topLeft();
     metrics.workArea = QRect(device(inset.x()), device(inset.y()), device(available.width()),
                              device(available.height()));
@@ -61,12 +58,19 @@ void ScreenWatcher::watch(QScreen* screen) {
 void ScreenWatcher::update() {
     std::vector<ScreenMetrics> screens;
     std::vector<std::pair<QString, QRect>> layout;
-    const QList<QScreen*> all = QGuiApplication::screens();
-    for (QScreen* screen : all) {
-        // A screen that is going away may still be listed with no size.
-        if (screen->geometry().isEmpty())
-            continue;
-        screens.push_back(metricsOf(screen));
+    QList<QScreen*> all = QGuiApplication::screens();
+    // A screen that is going away may still be listed with no size.
+    all.removeIf([](QScreen* screen) { return screen->geometry().isEmpty(); });
+    // Qt keeps a screen's corner in the window system's own coordinates and scales only its
+    // size. On X11 the corner is in device pixels already. Elsewhere (Wayland) the corners are
+    // in the compositor's logical layout: one factor for all of them, the largest ratio, keeps
+    // the screens in their order and apart even when their ratios differ.
+    qreal positionScale = 1;
+    if (QGuiApplication::platformName() != u"xcb")
+        for (QScreen* screen : std::as_const(all))
+            positionScale = std::max(positionScale, screen->devicePixelRatio());
+    for (QScreen* screen : std::as_const(all)) {
+        screens.push_back(metricsOf(screen, positionScale));
         layout.emplace_back(screens.back().name, screens.back().geometry());
     }
     std::sort(layout.begin(), layout.end(), [](const auto& a, const auto& b) {
