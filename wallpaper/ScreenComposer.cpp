@@ -3,8 +3,12 @@
 #include "platform/LogCategories.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -25,12 +29,14 @@ std::uint64_t strideOf(std::int64_t width) {
     return (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t{3};
 }
 
-// One uncompressed 24-bit bitmap, read a row at a time.
+// One uncompressed 24-bit bitmap, read a row at a time (the rows are read in file order when
+// the result is written bottom row first, as it is).
 class BitmapRows {
 public:
     bool open(const QString& path, QString* reason) {
         m_file.setFileName(path);
-        if (!m_file.open(QIODevice::ReadOnly)) {
+        // Rows are read whole into a buffer of our own: no second copy through a file buffer.
+        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             *reason = m_file.errorString();
             return false;
         }
@@ -69,7 +75,8 @@ public:
         if (y == m_current)
             return m_row.data();
         const std::uint64_t index = m_bottomUp ? m_height - 1 - y : y;
-        if (!m_file.seek(static_cast<qint64>(m_offset + index * m_stride)) ||
+        const auto at = static_cast<qint64>(m_offset + index * m_stride);
+        if ((m_file.pos() != at && !m_file.seek(at)) ||
             m_file.read(reinterpret_cast<char*>(m_row.data()), static_cast<qint64>(m_stride)) !=
                 static_cast<qint64>(m_stride))
             return nullptr;
@@ -134,8 +141,11 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
         p.top = p.screen.y() + (p.tile ? 0 : (p.screen.height() - p.rows.height()) / 2);
     }
 
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside the target and renamed over it, so that a reader never sees half a
+    // bitmap. Not synced to disk: it is made again at the next change, and a sync would cost
+    // more than putting it together.
+    QTemporaryFile file(QFileInfo(out).absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!file.open())
         return fail(out, file.errorString());
     std::array<std::uint8_t, kHeadersSize> header{};
     header[0] = 'B';
@@ -152,9 +162,10 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
     put32(&header[42], 2835);
     file.write(reinterpret_cast<const char*>(header.data()), header.size());
 
-    std::vector<std::uint8_t> row(stride);
+    std::vector<std::uint8_t> buffer(stride);
+    std::uint8_t* const row = buffer.data();
     for (int y = box.height() - 1; y >= 0; --y) {
-        std::fill(row.begin(), row.end(), std::uint8_t{0});
+        std::fill_n(row, stride, std::uint8_t{0});
         for (Placed& p : placed) {
             if (y < p.screen.top() || y > p.screen.bottom())
                 continue;
@@ -167,19 +178,36 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
             if (!source)
                 return fail(out, parts[static_cast<std::size_t>(&p - placed.data())].bitmap +
                                      QStringLiteral(": cannot be read"));
-            const int from = std::max(p.screen.left(), p.tile ? p.screen.left() : p.left);
-            const int to =
-                std::min(p.screen.right(), p.tile ? p.screen.right() : p.left + p.rows.width() - 1);
-            for (int x = from; x <= to; ++x) {
-                const int sx = p.tile ? wrap(x - p.left, p.rows.width()) : x - p.left;
-                std::copy_n(source + sx * 3, 3, row.data() + static_cast<std::size_t>(x) * 3);
+            if (p.tile) {
+                // The row again and again, from where the screen's edge cuts into it.
+                for (int x = p.screen.left(); x <= p.screen.right();) {
+                    const int sx = wrap(x - p.left, p.rows.width());
+                    const int run = std::min(p.rows.width() - sx, p.screen.right() - x + 1);
+                    std::memcpy(row + static_cast<std::size_t>(x) * 3,
+                                source + static_cast<std::size_t>(sx) * 3,
+                                static_cast<std::size_t>(run) * 3);
+                    x += run;
+                }
+            } else {
+                const int from = std::max(p.screen.left(), p.left);
+                const int to = std::min(p.screen.right(), p.left + p.rows.width() - 1);
+                if (from <= to)
+                    std::memcpy(row + static_cast<std::size_t>(from) * 3,
+                                source + static_cast<std::size_t>(from - p.left) * 3,
+                                static_cast<std::size_t>(to - from + 1) * 3);
             }
         }
-        if (file.write(reinterpret_cast<const char*>(row.data()), static_cast<qint64>(stride)) !=
+        if (file.write(reinterpret_cast<const char*>(row), static_cast<qint64>(stride)) !=
             static_cast<qint64>(stride))
             return fail(out, file.errorString());
     }
-    if (!file.commit())
+    if (!file.flush())
         return fail(out, file.errorString());
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(out).constData()) != 0)
+        return fail(out, QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false); // it is the bitmap now
     return true;
 }
