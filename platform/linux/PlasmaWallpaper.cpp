@@ -84,15 +84,15 @@ QString PlasmaWallpaper::showScript(const std::vector<WallpaperValues>& pictures
                     .arg(scriptString(imageUrl(values.wallpaper)),
                          QString::number(fillModeOf(WallpaperOptions::placementOf(values))));
     // The pictures go to the screens left to right, then top to bottom; every desktop (one per
-    // screen and activity) shows its screen's. Setting the image a desktop already shows makes
-    // the shell keep the old content: passing through an empty image makes it load the file
-    // again.
+    // screen and activity) shows its screen's, and one on no screen the first. Setting the image a
+    // desktop already shows makes the shell keep the old content: passing through an empty image
+    // makes it load the file again.
     return QStringLiteral(
                "var pictures = [\n%1];\n"
                "var all = desktops();\n"
                "var screens = [];\n"
                "for (var i = 0; i < all.length; i++)\n"
-               "    if (screens.indexOf(all[i].screen) < 0)\n"
+               "    if (all[i].screen >= 0 && screens.indexOf(all[i].screen) < 0)\n"
                "        screens.push(all[i].screen);\n"
                "screens.sort(function (a, b) {\n"
                "    var ga = screenGeometry(a), gb = screenGeometry(b);\n"
@@ -100,7 +100,7 @@ QString PlasmaWallpaper::showScript(const std::vector<WallpaperValues>& pictures
                "});\n"
                "for (var i = 0; i < all.length; i++) {\n"
                "    var d = all[i];\n"
-               "    var p = pictures[screens.indexOf(d.screen) % pictures.length];\n"
+               "    var p = pictures[Math.max(0, screens.indexOf(d.screen)) % pictures.length];\n"
                "    d.wallpaperPlugin = \"org.kde.image\";\n"
                "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
                "    if (d.readConfig(\"Image\") == p.image)\n"
