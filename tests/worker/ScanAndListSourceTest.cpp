@@ -39,8 +39,9 @@ TEST(ScanFolderSource, TheOtherPictureTypesAreShownOnlyWhenTaken) {
     WorkerRig rig;
     const QStringList others{"a.png",  "b.webp", "c.jpeg", "d.jpe",
                              "e.jfif", "f.heic", "g.heif", "h.avif"};
+    QStringList files;
     for (const QString& name : others)
-        rig.makeFile("pics/" + name);
+        files << rig.makeFile("pics/" + name);
     rig.makeFile("pics/z.jpg");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
     rig.worker().start();
@@ -54,8 +55,17 @@ TEST(ScanFolderSource, TheOtherPictureTypesAreShownOnlyWhenTaken) {
         rig.worker().requestChange();
         ASSERT_TRUE(rig.waitForApplied(i));
     }
-    EXPECT_EQ(rig.appliedNames().mid(2), (QStringList{"A.bmp", "B.bmp", "C.bmp", "D.bmp", "E.bmp",
-                                                      "F.bmp", "G.bmp", "H.bmp", "Z.bmp"}));
+    const QStringList shown{"A.bmp", "B.bmp", "C.bmp", "D.bmp", "E.bmp", "F.bmp", "G.bmp", "H.bmp"};
+    EXPECT_EQ(rig.appliedNames().mid(2), shown + QStringList{"Z.bmp"});
+
+    // The file list takes them too.
+    rig.setFileList(files);
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    for (int i = 12; i <= 19; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames().mid(11), shown);
 }
 
 TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
