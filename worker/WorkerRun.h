@@ -27,9 +27,11 @@ class TipChannel;
 // With "EachScreen" on and several screens, one change spans as many steps of the source as
 // there are screens: each picture the source shows (makeChange) is converted for the next
 // screen, left to right, then top to bottom, and advances the source's position at once; a
-// picture that fails is passed over. The change is put in place and applied when every screen
-// has its picture, or when the source stops for a wait before that (it had nothing more to
-// show), and only then is the next change request awaited. The sources need not know.
+// picture that fails is passed over (at most as many as there are screens, so that a folder of
+// unreadable pictures is not walked round and round). The change is put in place and applied
+// when every screen has its picture, or when the source stops for a wait before that (it had
+// nothing more to show), screens left over showing the pictures taken again; only then is the
+// next change request awaited. The sources need not know.
 class WorkerRun {
 public:
     // How a change moves its source's position on, applied under the state's lock.
