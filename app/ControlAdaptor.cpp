@@ -79,15 +79,23 @@ uint ControlAdaptor::secondsToNextChange() const {
 }
 
 QStringList ControlAdaptor::screens() const {
-    const ScreenMetrics metrics = m_screens.metrics();
-    const QRect area = metrics.workArea;
-    return {QStringLiteral("%1x%2, work area %3x%4+%5+%6")
-                .arg(metrics.screen.width())
-                .arg(metrics.screen.height())
-                .arg(area.width())
-                .arg(area.height())
-                .arg(area.x())
-                .arg(area.y())};
+    QStringList screens;
+    for (const ScreenMetrics& metrics : m_screens.screens()) {
+        const QRect area = metrics.workArea;
+        QString text = QStringLiteral("%1x%2+%3+%4, work area %5x%6+%7+%8")
+                           .arg(metrics.screen.width())
+                           .arg(metrics.screen.height())
+                           .arg(metrics.origin.x())
+                           .arg(metrics.origin.y())
+                           .arg(area.width())
+                           .arg(area.height())
+                           .arg(area.x())
+                           .arg(area.y());
+        if (!metrics.name.isEmpty())
+            text.prepend(metrics.name + QStringLiteral(" "));
+        screens << text;
+    }
+    return screens;
 }
 
 void ControlAdaptor::Next() {

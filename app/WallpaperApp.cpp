@@ -23,6 +23,7 @@
 #include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
 #include "wallpaper/PreviousWallpaper.h"
+#include "wallpaper/ScreenComposer.h"
 #include "wallpaper/WallpaperApplier.h"
 #include "worker/ChangeServices.h"
 #include "worker/SlideShowState.h"
@@ -140,10 +141,11 @@ int WallpaperApp::main(int argc, char** argv) {
     // nothing.
     PictureConverter converter(*platform.imageLibrary);
     ChangeServices changeServices;
-    changeServices.convert = [&converter, &screenInfo](const QString& picture,
-                                                       const QString& bitmap, std::int32_t layout) {
-        return converter.ConvertPicture(picture, bitmap, layout, screenInfo.metrics());
+    changeServices.convert = [&converter](const QString& picture, const QString& bitmap,
+                                          std::int32_t layout, const ScreenMetrics& screen) {
+        return converter.ConvertPicture(picture, bitmap, layout, screen);
     };
+    changeServices.screens = [&screenInfo] { return screenInfo.screens(); };
     // Downloads read the four FTP settings once per call, under the state's lock.
     FtpDownloader ftpDownloader(
         platform.ftp,
@@ -162,6 +164,19 @@ int WallpaperApp::main(int argc, char** argv) {
     changeServices.apply = [&applier](const QString& bitmap, std::int32_t layout) {
         applier.ApplyWallpaper(bitmap, layout);
     };
+    // A desktop that takes one picture for the whole desktop gets the screens' pictures put
+    // together; the others get one per screen.
+    if (applier.takesEachScreen()) {
+        changeServices.applyEach = [&applier](const std::vector<ScreenBitmap>& bitmaps,
+                                              std::int32_t layout) {
+            applier.ApplyEachScreen(bitmaps, layout);
+        };
+    } else {
+        changeServices.compose = &ScreenComposer::compose;
+        changeServices.applySpanned = [&applier](const QString& bitmap) {
+            applier.ApplySpanned(bitmap);
+        };
+    }
     changeServices.resolveShortcut = [&platform](const QString& path) {
         return platform.shortcutResolver->resolveShortcut(path);
     };
@@ -191,6 +206,11 @@ int WallpaperApp::main(int argc, char** argv) {
 
     QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,
                      &TrayWindow::endSession);
+    // With a picture per screen, no screen keeps a picture made for a layout that is gone.
+    QObject::connect(&screenWatcher, &ScreenWatcher::screensChanged, &window, [&window, &state] {
+        if (state.settings().EachScreen != 0)
+            window.changeNow();
+    });
     // A save request also comes without a log-out (a checkpoint): save and keep running. The
     // real end of the session quits the application.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,

@@ -15,13 +15,11 @@ SourceResult FileListSource::run(WorkerRun& run) {
         return SourceResult::NothingToShow;
     }
 
-    const std::optional<PictureMatch> picture =
-        PictureTest::test(*entry, run.services().resolveShortcut);
+    const std::optional<PictureMatch> picture = run.testPicture(*entry);
     if (picture && QFileInfo(picture->path).isFile()) {
         run.makeChange(picture->path, PictureTest::bitmapName(picture->upperPath),
                        WorkerRun::nextEntry(ListKind::Files));
-        run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-                PictureTest::lastComponent(*entry, QLatin1Char('/')));
+        run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
         run.waitForChange();
         return SourceResult::Shown;
     }

@@ -26,7 +26,7 @@ SourceResult FtpListSource::run(WorkerRun& run) {
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
         run.makeChange(local, baseName + QStringLiteral(".bmp"),
                        WorkerRun::nextEntry(ListKind::Urls), *entry);
-        run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + remoteName);
+        run.tipPicture(remoteName);
         run.waitForChange();
         return SourceResult::Shown;
     }

@@ -107,8 +107,7 @@ void ScanFolderSource::walk(const QString& folder) {
 }
 
 void ScanFolderSource::meetFile(const QString& path, const QString& name) {
-    const std::optional<PictureMatch> picture =
-        PictureTest::test(path, m_run.services().resolveShortcut);
+    const std::optional<PictureMatch> picture = m_run.testPicture(path);
     if (!picture || !QFileInfo(picture->path).isFile())
         return;
     ++m_counter;
@@ -126,7 +125,7 @@ void ScanFolderSource::meetFile(const QString& path, const QString& name) {
         m_run.makeChange(picture->path, bitmapName, [number](SlideShowState::Data& d) {
             d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
         });
-        m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + name);
+        m_run.tipPicture(name);
         break;
     }
     case SourceMode::FileList:
@@ -150,8 +149,7 @@ void ScanFolderSource::showFromFileList(const QString& bitmapName) {
     }
     // The entry as stored: no picture test and no shortcut resolution in this branch.
     m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files));
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-              PictureTest::lastComponent(*entry, QLatin1Char('/')));
+    m_run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
 }
 
 void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
@@ -172,6 +170,5 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         return;
     }
     const bool converted = m_run.makeChange(local, bitmapName, advance, *entry);
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-              (converted ? m_run.bitmapPath(bitmapName) : remoteName));
+    m_run.tipPicture(converted ? m_run.bitmapPath(bitmapName) : remoteName);
 }

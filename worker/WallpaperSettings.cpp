@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 18> kTable{{
+const std::array<SettingEntry, 20> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -28,23 +28,25 @@ const std::array<SettingEntry, 18> kTable{{
     // Nobody sees a locked desktop, so the timer waits by default.
     {"PauseWhenLocked", &W::PauseWhenLocked, std::int64_t{1}},
     {"PauseOnBattery", &W::PauseOnBattery, std::int64_t{0}},
+    {"AllPictureTypes", &W::AllPictureTypes, std::int64_t{0}},
+    {"EachScreen", &W::EachScreen, std::int64_t{0}},
 }};
 
 // Kept in columns, so that settings added later change only the lines they add.
 // clang-format off
-constexpr std::array<const char*, 18> kLoadOrder{
+constexpr std::array<const char*, 20> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
     "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos",
-    "PauseWhenLocked",  "PauseOnBattery"};
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
 
-constexpr std::array<const char*, 18> kSaveOrder{
+constexpr std::array<const char*, 20> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
     "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder",
-    "PauseWhenLocked",  "PauseOnBattery"};
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
 // clang-format on
 
 } // namespace

@@ -37,6 +37,10 @@ struct WallpaperSettings {
     QString FtpFolder;
     std::int32_t PauseWhenLocked{};
     std::int32_t PauseOnBattery{};
+    // 1: the picture test also takes PNG, WebP, HEIF, AVIF and the other JPEG names.
+    std::int32_t AllPictureTypes{};
+    // 1: with several screens, each change gives every screen a picture of its own.
+    std::int32_t EachScreen{};
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);

@@ -3,6 +3,7 @@
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/XvfbServer.h"
+#include "worker/WallpaperSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -111,7 +112,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     EXPECT_EQ(first->exitCode(), 0);
     QSettings profile(m_program.profilePath(), QSettings::IniFormat);
     profile.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(profile.childKeys().size(), 18);
+    EXPECT_EQ(profile.childKeys().size(), static_cast<qsizetype>(SettingsTable::all().size()));
     EXPECT_EQ(profile.value(QStringLiteral("Minute")).toString(), QStringLiteral("10"));
 }
 

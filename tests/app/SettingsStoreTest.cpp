@@ -77,7 +77,7 @@ TEST_F(SettingsStoreTest, SaveAllWritesEveryKeyAsDecimalTextAndRoundTrips) {
     }
     QSettings raw(iniPath(), QSettings::IniFormat);
     raw.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(raw.childKeys().size(), 18);
+    EXPECT_EQ(raw.childKeys().size(), static_cast<qsizetype>(SettingsTable::all().size()));
     EXPECT_EQ(raw.value(QStringLiteral("Seconds")).toString(), QStringLiteral("4000000000"));
     EXPECT_EQ(raw.value(QStringLiteral("IncludeSubflders")).toString(), QStringLiteral("1"));
     EXPECT_EQ(load(), s);

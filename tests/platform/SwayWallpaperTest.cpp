@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -34,19 +35,40 @@ protected:
     QByteArray m_savedPath;
 };
 
-TEST_F(SwayWallpaperTest, ShowPassesThePictureAndModeAsSeparateArguments) {
+TEST_F(SwayWallpaperTest, ShowGivesEveryOutputOrEachItsOwnPictureAndMode) {
     fake("printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"");
     SwayWallpaper backend;
     ASSERT_TRUE(backend.probe());
-    const QString bitmap = QStringLiteral("/w/my pic; $(rm -rf ~).BMP");
-    ASSERT_TRUE(backend.show({bitmap, 1, QStringLiteral("1")}));
-    EXPECT_EQ(recorded(), (QStringList{QStringLiteral("output"), QStringLiteral("*"),
-                                       QStringLiteral("bg"), bitmap, QStringLiteral("tile")}));
-    ASSERT_TRUE(backend.show({bitmap, 1, QStringLiteral("0")}));
+    ASSERT_TRUE(backend.show({QStringLiteral("/w/A.BMP"), 1, QStringLiteral("1")}));
+    EXPECT_EQ(recorded(), QStringList({"output", "*", "bg", "/w/A.BMP", "tile"}));
+    ASSERT_TRUE(backend.show({QStringLiteral("/w/A.BMP"), 1, QStringLiteral("0")}));
     EXPECT_EQ(recorded().value(4), QStringLiteral("center"));
     ASSERT_TRUE(backend.show({QString(), 0, QStringLiteral("0")}));
     EXPECT_EQ(recorded().value(4), QStringLiteral("solid_color"));
     EXPECT_FALSE(backend.read());
+
+    ScreenMetrics left, right;
+    left.name = QStringLiteral("HEADLESS-1");
+    right.name = QStringLiteral("HEADLESS-2");
+    ASSERT_TRUE(backend.showEach({{left, {QStringLiteral("/w/A.BMP"), 1, QStringLiteral("0")}},
+                                  {right, {QStringLiteral("/w/B.BMP"), 1, QStringLiteral("1")}}}));
+    EXPECT_EQ(recorded(), QStringList({"output", "HEADLESS-1", "bg", "/w/A.BMP", "center", ";",
+                                       "output", "HEADLESS-2", "bg", "/w/B.BMP", "tile"}));
+}
+
+TEST_F(SwayWallpaperTest, APathSwayWouldExpandIsGivenAsALinkOfASafeName) {
+    // sway runs `$(...)` in a path and splits commands at ';'.
+    fake("printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"");
+    const QString bitmap = m_dir.filePath(QStringLiteral("my pic; $(touch pwned).BMP"));
+    QFile file(bitmap);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    SwayWallpaper backend;
+    ASSERT_TRUE(backend.show({bitmap, 1, QStringLiteral("0")}));
+    const QString given = recorded().value(3);
+    EXPECT_TRUE(SwayWallpaper::isLiteral(given)) << given.toStdString();
+    EXPECT_EQ(QFileInfo(given).canonicalFilePath(), QFileInfo(bitmap).canonicalFilePath());
+    EXPECT_EQ(recorded().size(), 5);
 }
 
 TEST_F(SwayWallpaperTest, FailingOrHangingCommandIsAFailure) {

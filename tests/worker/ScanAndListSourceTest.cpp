@@ -35,6 +35,39 @@ TEST(ScanFolderSource, ShowsPicturesInNameOrderAndStartsOverAfterThePass) {
     EXPECT_TRUE(rig.logLines().isEmpty()); // nothing is logged for a normal change
 }
 
+TEST(ScanFolderSource, TheOtherPictureTypesAreShownOnlyWhenTaken) {
+    WorkerRig rig;
+    const QStringList others{"a.png",  "b.webp", "c.jpeg", "d.jpe",
+                             "e.jfif", "f.heic", "g.heif", "h.avif"};
+    QStringList files;
+    for (const QString& name : others)
+        files << rig.makeFile("pics/" + name);
+    rig.makeFile("pics/z.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"Z.bmp", "Z.bmp"}));
+
+    rig.setSettings([](WallpaperSettings& s) { s.AllPictureTypes = 1; });
+    for (int i = 3; i <= 11; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    const QStringList shown{"A.bmp", "B.bmp", "C.bmp", "D.bmp", "E.bmp", "F.bmp", "G.bmp", "H.bmp"};
+    EXPECT_EQ(rig.appliedNames().mid(2), shown + QStringList{"Z.bmp"});
+
+    // The file list takes them too.
+    rig.setFileList(files);
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    for (int i = 12; i <= 19; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames().mid(11), shown);
+}
+
 TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
     WorkerRig rig;
     for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"})
@@ -127,7 +160,8 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
     rig.makeFile("pics/Photo.JPG.txt");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t) {
+    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t,
+                                const ScreenMetrics&) {
         QFile out(bitmap);
         return !picture.endsWith(".txt") && out.open(QIODevice::WriteOnly);
     };
@@ -238,6 +272,11 @@ TEST(FileListSource, ShowsFromThePositionWrapsAndLeavesUnusableEntries) {
     EXPECT_TRUE(waitUntil([&] { return other.worker().sourceCalls() >= 3; }));
     EXPECT_EQ(other.appliedNames(), QStringList{"D.bmp"});
     EXPECT_EQ(other.settings().CurFileListPos, 1);
+
+    // With every picture type on, sea.jpeg is a picture.
+    other.setSettings([](WallpaperSettings& s) { s.AllPictureTypes = 1; });
+    ASSERT_TRUE(other.waitForApplied(2));
+    EXPECT_EQ(other.appliedNames().last(), "SEA.bmp");
 }
 
 TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
