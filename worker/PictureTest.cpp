@@ -57,6 +57,34 @@ std::optional<PictureMatch> PictureTest::test(const QString& path, const Resolve
     return std::nullopt;
 }
 
+PictureTest::Folder PictureTest::folder(const QString& folderPath) {
+    Folder folder;
+    folder.upper = folderPath.toUpper();
+    folder.shortcut = containsType(folder.upper, kShortcutExtension);
+    folder.picture = containsPictureType(folder.upper, false);
+    folder.anyPicture = containsPictureType(folder.upper, true);
+    return folder;
+}
+
+std::optional<PictureMatch> PictureTest::test(const Folder& folder, const QString& path,
+                                              const QString& name, const Resolver& resolve,
+                                              bool allTypes) {
+    const QString upperName = name.toUpper();
+    if (folder.shortcut || containsType(upperName, kShortcutExtension)) {
+        const QString target = resolve ? resolve(path) : path;
+        const QString upperTarget = target.toUpper();
+        if (containsPictureType(upperTarget, allTypes))
+            return PictureMatch{target, upperTarget, true};
+    }
+    if ((allTypes ? folder.anyPicture : folder.picture) ||
+        containsPictureType(upperName, allTypes)) {
+        const QString separator =
+            folder.upper.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
+        return PictureMatch{path, folder.upper + separator + upperName, false};
+    }
+    return std::nullopt;
+}
+
 QString PictureTest::bitmapName(const QString& upperPath) {
     QString name = lastComponent(upperPath, QLatin1Char('/'));
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

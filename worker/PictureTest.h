@@ -25,6 +25,22 @@ public:
     static std::optional<PictureMatch> test(const QString& path, const Resolver& resolve,
                                             bool allTypes = false);
 
+    // What the test finds in a folder's own path, made once for all the files of a folder
+    // walk: upper-casing goes character by character and no type holds a "/", so the test of
+    // a path is that of its folder and that of its name.
+    struct Folder {
+        QString upper;
+        bool shortcut = false;   // the folder's path holds the shortcut mark
+        bool picture = false;    // ... a picture type of the table
+        bool anyPicture = false; // ... any picture type
+    };
+    static Folder folder(const QString& folderPath);
+    // The same verdict as test(path) for the file `name` in `folder`, whose full path is
+    // `path` (the folder, "/" unless it ends with one, and the name).
+    static std::optional<PictureMatch> test(const Folder& folder, const QString& path,
+                                            const QString& name, const Resolver& resolve,
+                                            bool allTypes = false);
+
     // The bitmap's file name for a picture: the last component of `upperPath`, with everything
     // from its last "." on replaced by ".bmp" (".bmp" is appended to a name without a dot).
     static QString bitmapName(const QString& upperPath);

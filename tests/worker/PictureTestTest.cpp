@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -35,6 +36,29 @@ TEST(PictureTest, LooksForAPictureTypeAnywhereInThePathIgnoringCase) {
     EXPECT_EQ(match->path, "/d/Beach.gif");
     EXPECT_EQ(match->upperPath, "/D/BEACH.GIF");
     EXPECT_FALSE(match->viaShortcut);
+
+    // The folder walk tests a folder's path once and then each name: the same verdicts, also
+    // where upper-casing turns other letters into a type (a dotless i becomes "I", a sharp s
+    // "SS").
+    const auto marked = [](const QString& path) { return path + QStringLiteral("!"); };
+    for (const QString folder :
+         {"/d", "/d/", "/d/a.jpg.files", "/x.lnk/y", "/d/\u00dfa\u0131\u0307"}) {
+        const PictureTest::Folder tested = PictureTest::folder(folder);
+        for (const QString name :
+             {"a.t\u0131f", "b.txt", "c.Lnk", "d.png", "e.jpg.lnk", "\u00df.gif"}) {
+            const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+            for (const bool allTypes : {false, true}) {
+                const auto whole = PictureTest::test(path, marked, allTypes);
+                const auto split = PictureTest::test(tested, path, name, marked, allTypes);
+                ASSERT_EQ(whole.has_value(), split.has_value()) << path.toStdString();
+                if (whole) {
+                    EXPECT_EQ(std::tie(whole->path, whole->upperPath, whole->viaShortcut),
+                              std::tie(split->path, split->upperPath, split->viaShortcut))
+                        << path.toStdString();
+                }
+            }
+        }
+    }
 }
 
 TEST(PictureTest, AShortcutCountsByItsTargetOrElseByItsOwnName) {
