@@ -1,5 +1,44 @@
 #include "worker/SlideShowState.h"
 
+#include "worker/ShuffleRound.h"
+
+#include <algorithm>
+
+namespace {
+
+ShuffleRound::Source roundSource(ListKind kind) {
+    return kind == ListKind::Files ? ShuffleRound::Source::FileList : ShuffleRound::Source::UrlList;
+}
+
+bool inList(std::int32_t position, std::size_t count) {
+    return position >= 0 && static_cast<std::size_t>(position) < count;
+}
+
+// Keys a new round tries before it accepts the entry just shown as its first.
+constexpr int kFirstEntryTries = 8;
+
+// With Shuffle on: the position moves to the round's next entry; after the round's last, the
+// next round begins, over the list as it is now, and not with the entry `shown` when another
+// can begin it.
+void settleOnRound(SlideShowState::Data& data, ListKind kind, const QString& shown) {
+    const EntryList& list = data.list(kind);
+    const std::size_t none = list.size();
+    ShuffleRound round = ShuffleRound::of(data.settings, roundSource(kind));
+    std::size_t next = round.begun() ? nextInRound(round, list) : none;
+    for (int tries = 1; next == none && !list.empty(); ++tries) {
+        round.begin(round.followingKey());
+        next = nextInRound(round, list);
+        if (tries < kFirstEntryTries && list[next].text() == shown &&
+            std::any_of(list.begin(), list.end(),
+                        [&](const ListEntry& entry) { return entry.text() != shown; }))
+            next = none;
+    }
+    round.storeIn(data.settings, roundSource(kind));
+    data.position(kind) = next == none ? 0 : static_cast<std::int32_t>(next);
+}
+
+} // namespace
+
 SlideShowState::SlideShowState(const WallpaperSettings& settings) {
     m_data.settings = settings;
 }
@@ -59,11 +98,35 @@ std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind) {
     const EntryList& list = data.list(kind);
     if (list.empty())
         return std::nullopt;
-    return list[static_cast<std::size_t>(wrapPosition(data.position(kind), list.size()))].text();
+    std::int32_t& position = data.position(kind);
+    // With Shuffle just turned on, the round begins at once rather than after the entry the
+    // order had come to.
+    if (data.settings.Shuffle != 0 && (!inList(position, list.size()) ||
+                                       !ShuffleRound::of(data.settings, roundSource(kind)).begun()))
+        settleOnRound(data, kind, QString());
+    return list[static_cast<std::size_t>(wrapPosition(position, list.size()))].text();
 }
 
 void advancePosition(SlideShowState::Data& data, ListKind kind) {
     std::int32_t& position = data.position(kind);
+    if (data.settings.Shuffle != 0) {
+        const EntryList& list = data.list(kind);
+        const QString shown = inList(position, list.size())
+                                  ? list[static_cast<std::size_t>(position)].text()
+                                  : QString();
+        ShuffleRound round = ShuffleRound::of(data.settings, roundSource(kind));
+        // The round goes on past the entry shown only when it was the round's next one: an
+        // entry chosen with "Show now" leaves the round where it was.
+        if (!shown.isEmpty() && round.begun() &&
+            nextInRound(round, list) == static_cast<std::size_t>(position)) {
+            round.shown(round.key(), shown);
+            round.storeIn(data.settings, roundSource(kind));
+        }
+        settleOnRound(data, kind, shown);
+        return;
+    }
+    // A move in order ends the shuffled round: Shuffle turned on again begins a new one.
+    ShuffleRound().storeIn(data.settings, roundSource(kind));
     const std::size_t count = data.list(kind).size();
     // Only a position inside the list moves on: one from a hand-edited profile could overflow.
     if (position >= 0 && static_cast<std::size_t>(position) < count)

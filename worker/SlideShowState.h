@@ -85,8 +85,10 @@ private:
 // Wraps a position against a list: 0 when the position is not below the count.
 std::int32_t wrapPosition(std::int32_t& position, std::size_t count);
 
-// The text of the list's current entry, its position wrapped first; nothing when the list is
-// empty.
+// The text of the list's current entry, its position wrapped first (with Shuffle on, moved to
+// the round's next entry when it is outside the list or no round has begun); nothing when the
+// list is empty.
 std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind);
-// Moves the list's position on to the next entry, back to 0 after the last.
+// Moves the list's position on to the next entry, back to 0 after the last; with Shuffle on, to
+// the next entry of the list's round (ShuffleRound), beginning a new round after the last.
 void advancePosition(SlideShowState::Data& data, ListKind kind);

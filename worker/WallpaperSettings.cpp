@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 20> kTable{{
+const std::array<SettingEntry, 27> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -30,23 +30,35 @@ const std::array<SettingEntry, 20> kTable{{
     {"PauseOnBattery", &W::PauseOnBattery, std::int64_t{0}},
     {"AllPictureTypes", &W::AllPictureTypes, std::int64_t{0}},
     {"EachScreen", &W::EachScreen, std::int64_t{0}},
+    {"Shuffle", &W::Shuffle, std::int64_t{0}},
+    // The rounds are the slide show's own, like the positions.
+    {"ShuffleScanSeed", &W::ShuffleScanSeed, std::int64_t{0}, false},
+    {"ShuffleScanLast", &W::ShuffleScanLast, "", false},
+    {"ShuffleFileSeed", &W::ShuffleFileSeed, std::int64_t{0}, false},
+    {"ShuffleFileLast", &W::ShuffleFileLast, "", false},
+    {"ShuffleURLSeed", &W::ShuffleURLSeed, std::int64_t{0}, false},
+    {"ShuffleURLLast", &W::ShuffleURLLast, "", false},
 }};
 
 // Kept in columns, so that settings added later change only the lines they add.
 // clang-format off
-constexpr std::array<const char*, 20> kLoadOrder{
+constexpr std::array<const char*, 27> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
     "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos",
-    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
+    "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
 
-constexpr std::array<const char*, 20> kSaveOrder{
+constexpr std::array<const char*, 27> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
     "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder",
-    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
+    "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
 // clang-format on
 
 } // namespace

@@ -41,6 +41,16 @@ struct WallpaperSettings {
     std::int32_t AllPictureTypes{};
     // 1: with several screens, each change gives every screen a picture of its own.
     std::int32_t EachScreen{};
+    // 1: each source shows its pictures in rounds of a random order (ShuffleRound).
+    std::int32_t Shuffle{};
+    // Each source's round with Shuffle on: the key of its order (0 before the first round) and
+    // the picture shown last in it, as the source names it (empty at the round's start).
+    std::int32_t ShuffleScanSeed{};
+    QString ShuffleScanLast;
+    std::int32_t ShuffleFileSeed{};
+    QString ShuffleFileLast;
+    std::int32_t ShuffleURLSeed{};
+    QString ShuffleURLLast;
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);
