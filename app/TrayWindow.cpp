@@ -235,10 +235,12 @@ void TrayWindow::apply(const WallpaperSettings& values) {
         // Compared exactly: a change of letter case alone is a new folder.
         startPathChanged = s.StartPath != values.StartPath;
         SettingsTable::copyEdited(values, s);
-        // A new folder starts at its first picture; the old folder's position means nothing
-        // there.
-        if (startPathChanged)
+        // A new folder starts at its first picture, or a new round of its own; the old
+        // folder's position and round mean nothing there.
+        if (startPathChanged) {
             s.CurScanFolderPos = 0;
+            s.ShuffleScanLast.clear();
+        }
         return s;
     });
     if (startPathChanged)

@@ -4,6 +4,8 @@
 #include "platform/FolderIdentity.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
+#include "worker/ShuffleCandidates.h"
+#include "worker/ShuffleRound.h"
 #include "worker/WallpaperSettings.h"
 #include "worker/WorkerRun.h"
 
@@ -13,12 +15,16 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <tuple>
+#include <utility>
 
 namespace {
 
 struct DirEntry {
     QString name;
     bool isFolder;
+    // A regular file itself, not a link: known from the listing without a system call.
+    bool isPlainFile;
 };
 
 // One folder's entries, sorted by name ignoring case (ties in exact order), or nothing when
@@ -33,8 +39,10 @@ std::optional<std::vector<DirEntry>> listFolder(const std::filesystem::path& fol
         if (error)
             break;
         std::error_code ignored;
+        const bool isFolder = it->is_directory(ignored);
         entries.push_back({QFile::decodeName(QByteArray::fromStdString(it->path().filename())),
-                           it->is_directory(ignored)});
+                           isFolder,
+                           !isFolder && !it->is_symlink(ignored) && it->is_regular_file(ignored)});
     }
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
         const int order = a.name.compare(b.name, Qt::CaseInsensitive);
@@ -61,21 +69,41 @@ bool isWithin(const QString& folder, const QString& ancestor) {
 
 } // namespace
 
-ScanFolderSource::ScanFolderSource(WorkerRun& run, std::uint32_t& counter)
-    : m_run(run), m_counter(counter) {}
+ScanFolderSource::ScanFolderSource(WorkerRun& run, std::uint32_t& counter,
+                                   ShuffleCandidates& candidates)
+    : m_run(run), m_counter(counter), m_candidates(candidates) {}
 
 SourceResult ScanFolderSource::pass(const QString& startFolder) {
+    const auto [resumeAt, shuffle] = m_run.read([](const SlideShowState::Data& d) {
+        return std::pair(d.settings.CurScanFolderPos, d.settings.Shuffle != 0);
+    });
+    if (shuffle)
+        return shuffledChange(startFolder);
+
     m_shown = false;
+    m_waited = false;
+    m_cut = false;
+    walkTree(startFolder);
+    // Shuffle was turned on: the shuffled order answers the change request at once, and the
+    // position still names the picture shown last.
+    if (m_cut)
+        return SourceResult::Shown;
+    m_run.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 0; });
+    // A resume position beyond the last picture ends the pass without a change; the next pass
+    // shows the first picture at once.
+    return m_shown || resumeAt > 0 ? SourceResult::Shown : SourceResult::NothingToShow;
+}
+
+void ScanFolderSource::walkTree(const QString& startFolder) {
     m_visited.clear();
     // The program's own files (the wallpaper bitmap, the record of the user's wallpaper) are
     // no pictures of the user's: a start folder inside the data folder shows nothing, and the
     // walk does not enter the data folder, whatever path or link leads there.
     if (isWithin(startFolder, m_run.dataDir()))
-        return SourceResult::NothingToShow;
+        return;
     if (const std::optional<FolderIdentity> own = FolderIdentity::of(m_run.dataDir()))
         m_visited.insert(*own);
     walk(startFolder);
-    return m_shown ? SourceResult::Shown : SourceResult::NothingToShow;
 }
 
 void ScanFolderSource::walk(const QString& folder) {
@@ -88,6 +116,7 @@ void ScanFolderSource::walk(const QString& folder) {
         listFolder(std::filesystem::path(QFile::encodeName(folder).toStdString()));
     if (!entries)
         return;
+    const PictureTest::Folder tested = PictureTest::folder(folder);
 
     for (const DirEntry& entry : *entries) {
         const QString path = joinPath(folder, entry.name);
@@ -99,35 +128,65 @@ void ScanFolderSource::walk(const QString& folder) {
                     return d.settings.IncludeSubflders != 0;
                 }))
                 walk(path);
-        } else {
-            meetFile(path, entry.name);
+        } else if (const std::optional<PictureMatch> picture =
+                       testPicture(tested, path, entry.name)) {
+            if (m_collecting)
+                collectFile(path, *picture, entry.name, entry.isPlainFile);
+            else
+                meetFile(*picture, entry.name, entry.isPlainFile);
         }
+        if (m_cut)
+            return;
         m_run.checkStop();
     }
 }
 
-void ScanFolderSource::meetFile(const QString& path, const QString& name) {
-    const std::optional<PictureMatch> picture = m_run.testPicture(path);
-    if (!picture || !QFileInfo(picture->path).isFile())
-        return;
-    ++m_counter;
-    const QString bitmapName = PictureTest::bitmapName(picture->upperPath);
+std::optional<PictureMatch> ScanFolderSource::testPicture(const PictureTest::Folder& folder,
+                                                          const QString& path,
+                                                          const QString& name) {
+    // The picture types the settings choose now, as for every other picture test.
+    const bool allTypes =
+        m_run.read([](const SlideShowState::Data& d) { return d.settings.AllPictureTypes != 0; });
+    return PictureTest::test(folder, path, name, m_run.services().resolveShortcut, allTypes);
+}
 
-    const auto [mode, resumeAt] = m_run.read([](const SlideShowState::Data& d) {
-        return std::pair(d.settings.UseFileList, d.settings.CurScanFolderPos);
+bool ScanFolderSource::isPicture(const PictureMatch& picture, bool listedAsFile) const {
+    // Until the walk has waited, the listing it just made is proof enough that a plain file is
+    // there: a test of its own costs a system call, most of a long walk's time.
+    return (listedAsFile && !m_waited && !picture.viaShortcut) || QFileInfo(picture.path).isFile();
+}
+
+void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& name,
+                                bool listedAsFile) {
+    const auto [mode, resumeAt, shuffle] = m_run.read([](const SlideShowState::Data& d) {
+        return std::tuple(static_cast<SourceMode>(d.settings.UseFileList),
+                          d.settings.CurScanFolderPos, d.settings.Shuffle != 0);
     });
-    switch (static_cast<SourceMode>(mode)) {
-    case SourceMode::ScanFolder: {
-        // Pictures before the resume position are passed over without converting anything.
-        if (resumeAt > 0 && m_counter < static_cast<std::uint32_t>(resumeAt))
-            return;
-        const std::uint32_t number = m_counter;
-        m_run.makeChange(picture->path, bitmapName, [number](SlideShowState::Data& d) {
+    if (mode == SourceMode::ScanFolder && shuffle) {
+        m_cut = true;
+        return;
+    }
+    const std::uint32_t number = m_counter + 1;
+    // Pictures before the resume position are passed over without converting anything.
+    const bool passedOver = mode == SourceMode::ScanFolder && resumeAt > 0 &&
+                            number < static_cast<std::uint32_t>(resumeAt);
+    // A picture shown is tested for itself just before, whatever the listing said.
+    if (!isPicture(picture, passedOver && listedAsFile))
+        return;
+    m_counter = number;
+    if (passedOver)
+        return;
+    const QString bitmapName = PictureTest::bitmapName(picture.upperPath);
+
+    switch (mode) {
+    case SourceMode::ScanFolder:
+        m_run.makeChange(picture.path, bitmapName, [number](SlideShowState::Data& d) {
             d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
+            // A picture in order ends the shuffled round: Shuffle turned on again begins anew.
+            ShuffleRound().storeIn(d.settings, ShuffleRound::Source::ScanFolder);
         });
         m_run.tipPicture(name);
         break;
-    }
     case SourceMode::FileList:
         showFromFileList(bitmapName);
         break;
@@ -138,7 +197,99 @@ void ScanFolderSource::meetFile(const QString& path, const QString& name) {
         return;
     }
     m_shown = true;
+    m_waited = true;
     m_run.waitForChange();
+}
+
+void ScanFolderSource::collectFile(const QString& path, const PictureMatch& picture,
+                                   const QString& name, bool listedAsFile) {
+    if (isPicture(picture, listedAsFile))
+        m_candidates.offer(path, picture, name, ++m_counter);
+}
+
+ShuffleCandidates::Basis ScanFolderSource::basis(const QString& startFolder) {
+    return m_run.read([&startFolder](const SlideShowState::Data& d) {
+        return ShuffleCandidates::Basis{startFolder, d.settings.IncludeSubflders != 0,
+                                        d.settings.AllPictureTypes != 0};
+    });
+}
+
+SourceResult ScanFolderSource::shuffledChange(const QString& startFolder) {
+    for (bool walked = false;;) {
+        const ShuffleRound round = m_run.read([](const SlideShowState::Data& d) {
+            return ShuffleRound::of(d.settings, ShuffleRound::Source::ScanFolder);
+        });
+        std::optional<ShuffleCandidates::Candidate> next =
+            m_candidates.next(round, basis(startFolder));
+        if (!next) {
+            // One walk a change at most: what it found is all there is.
+            if (walked)
+                return SourceResult::NothingToShow;
+            collectCandidates(startFolder);
+            walked = true;
+            continue;
+        }
+        m_candidates.taken();
+        const ShuffleCandidates::Candidate candidate = std::move(*next);
+        const auto passOn = [candidate](SlideShowState::Data& d) {
+            ShuffleRound moved = ShuffleRound::of(d.settings, ShuffleRound::Source::ScanFolder);
+            moved.shown(candidate.key, candidate.walkPath);
+            moved.storeIn(d.settings, ShuffleRound::Source::ScanFolder);
+        };
+        // Gone since the walk found it: its turn passes without a change.
+        if (!QFileInfo(candidate.picture.path).isFile()) {
+            m_run.modify(passOn);
+            continue;
+        }
+        // The walk took its time: the mode or Shuffle may have changed meanwhile.
+        if (!stillShuffled())
+            return SourceResult::Shown;
+        m_run.makeChange(
+            candidate.picture.path, PictureTest::bitmapName(candidate.picture.upperPath),
+            [candidate, passOn](SlideShowState::Data& d) {
+                d.settings.CurScanFolderPos = static_cast<std::int32_t>(candidate.number);
+                passOn(d);
+            });
+        m_run.tipPicture(candidate.tipName);
+        m_run.waitForChange();
+        stillShuffled();
+        return SourceResult::Shown;
+    }
+}
+
+void ScanFolderSource::collectCandidates(const QString& startFolder) {
+    const ShuffleRound round = m_run.modify([](SlideShowState::Data& d) {
+        ShuffleRound current = ShuffleRound::of(d.settings, ShuffleRound::Source::ScanFolder);
+        if (!current.begun()) {
+            current.begin(current.followingKey());
+            current.storeIn(d.settings, ShuffleRound::Source::ScanFolder);
+        }
+        return current;
+    });
+    m_candidates.collect(round, basis(startFolder));
+    m_counter = 0;
+    m_waited = false;
+    m_cut = false;
+    m_collecting = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_collecting};
+    walkTree(startFolder);
+    m_candidates.finish(m_counter);
+}
+
+bool ScanFolderSource::stillShuffled() {
+    return m_run.modify([](SlideShowState::Data& d) {
+        if (d.settings.Shuffle == 0) {
+            // Turned off: the walk in order goes on after the picture shown last, not with it
+            // again as after a restart.
+            if (d.settings.CurScanFolderPos > 0)
+                ++d.settings.CurScanFolderPos;
+            return false;
+        }
+        return static_cast<SourceMode>(d.settings.UseFileList) == SourceMode::ScanFolder;
+    });
 }
 
 void ScanFolderSource::showFromFileList(const QString& bitmapName) {

@@ -12,18 +12,11 @@
 
 namespace {
 
-SourceResult scanPass(WorkerRun& run) {
-    const auto [startPath, resumeAt] = run.read([](const SlideShowState::Data& d) {
-        return std::pair(d.settings.StartPath, d.settings.CurScanFolderPos);
-    });
+SourceResult scanPass(WorkerRun& run, ShuffleCandidates& candidates) {
+    const QString startPath =
+        run.read([](const SlideShowState::Data& d) { return d.settings.StartPath; });
     std::uint32_t scanCounter = 0;
-    const SourceResult result = ScanFolderSource(run, scanCounter).pass(startPath);
-    run.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 0; });
-    // A resume position beyond the last picture ends the pass without a change; the next pass
-    // shows the first picture at once.
-    if (result == SourceResult::NothingToShow && resumeAt > 0)
-        return SourceResult::Shown;
-    return result;
+    return ScanFolderSource(run, scanCounter, candidates).pass(startPath);
 }
 
 void reportFailure(const char* what) {
@@ -41,6 +34,8 @@ int WorkerProc(WorkerRun& run) {
         WorkerRun& run;
         ~Discard() { run.discardChange(); }
     } discard{run};
+    // The shuffled folder walk's next pictures, kept from one change to the next.
+    ShuffleCandidates shuffleCandidates;
     try {
         run.prepareWallpaperFolder();
 
@@ -54,7 +49,7 @@ int WorkerProc(WorkerRun& run) {
             SourceResult result = SourceResult::NothingToShow;
             switch (static_cast<SourceMode>(mode)) {
             case SourceMode::ScanFolder:
-                result = scanPass(run);
+                result = scanPass(run, shuffleCandidates);
                 break;
             case SourceMode::FileList:
                 result = FileListSource::run(run);

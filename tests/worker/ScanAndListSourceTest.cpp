@@ -4,12 +4,29 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
 
 QString tipFor(const QString& name) {
     return "Tessaron - " + name;
+}
+
+// Asks for `count` more changes, one after the other; returns every bitmap name shown so far.
+QStringList showMore(WorkerRig& rig, int count) {
+    for (int i = 0; i < count; ++i) {
+        // The tip comes after the change has moved the source's position on.
+        const qsizetype tips = rig.tips().size();
+        rig.worker().requestChange();
+        EXPECT_TRUE(rig.waitForTips(tips + 1));
+    }
+    return rig.appliedNames();
+}
+
+QStringList sorted(QStringList names) {
+    names.sort();
+    return names;
 }
 
 } // namespace
@@ -300,4 +317,99 @@ TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(3));
     EXPECT_EQ(rig.appliedNames().mid(1), (QStringList{"THIRD.bmp", "BEACH.bmp"}));
+}
+
+TEST(Shuffle, TheFolderWalkShowsEachPictureOnceARoundAndARestartGoesOnInTheSameOrder) {
+    using namespace std::chrono_literals;
+    WorkerRig rig;
+    QStringList inWalkOrder;
+    for (int i = 0; i < 50; ++i) {
+        const QString number = QString::number(i).rightJustified(2, u'0');
+        rig.makeFile("pics/p" + number + ".jpg");
+        inWalkOrder << "P" + number + ".bmp";
+    }
+    const auto restartRound = [&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.Shuffle = 1;
+        s.ShuffleScanSeed = 4242;
+        s.ShuffleScanLast.clear();
+    };
+    rig.setSettings(restartRound);
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForTips(1));
+    const QStringList round = showMore(rig, 49);
+    EXPECT_EQ(sorted(round), inWalkOrder);
+    EXPECT_NE(round, inWalkOrder);
+    // The profile names the picture shown last, by its number in walk order and by its path.
+    const qsizetype last = inWalkOrder.indexOf(round.last());
+    EXPECT_EQ(rig.settings().CurScanFolderPos, last + 1);
+    EXPECT_EQ(rig.settings().ShuffleScanLast, rig.converted().last());
+
+    // The same round again, with a restart after its 20th picture: the same order.
+    rig.worker().stop(20s);
+    rig.setSettings(restartRound);
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForTips(51));
+    showMore(rig, 19);
+    rig.worker().stop(20s);
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForTips(71));
+    EXPECT_EQ(showMore(rig, 29).mid(50), round);
+
+    // Shuffle turned off: the walk goes on in order after the picture shown last.
+    rig.setSettings([](WallpaperSettings& s) { s.Shuffle = 0; });
+    EXPECT_EQ(showMore(rig, 1).last(), inWalkOrder[(last + 1) % 50]);
+}
+
+TEST(Shuffle, APictureAddedDuringARoundComesInTheNextRound) {
+    WorkerRig rig;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        rig.makeFile(QString("pics/") + name);
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.Shuffle = 1;
+        s.ShuffleScanSeed = 77;
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForTips(1));
+    showMore(rig, 1);
+    rig.makeFile("pics/c2.jpg");
+    // A round is as long as its pictures; the next one begins under the next key.
+    for (int i = 0; i < 6 && rig.settings().ShuffleScanSeed == 77; ++i)
+        showMore(rig, 1);
+    const qsizetype roundLength = rig.appliedNames().size() - 1;
+    const QStringList first = rig.appliedNames().first(roundLength);
+    EXPECT_EQ(QSet<QString>(first.begin(), first.end()).size(), roundLength);
+    EXPECT_GE(roundLength, 5);
+    EXPECT_EQ(sorted(showMore(rig, 5).mid(roundLength)),
+              (QStringList{"A.bmp", "B.bmp", "C.bmp", "C2.bmp", "D.bmp", "E.bmp"}));
+}
+
+TEST(Shuffle, TheFileListShowsEachEntryOnceARoundAndShowNowLeavesTheRoundWhereItWas) {
+    WorkerRig rig;
+    QStringList entries, names;
+    for (int i = 0; i < 50; ++i) {
+        const QString number = QString::number(i).rightJustified(2, u'0');
+        entries << rig.makeFile("p/e" + number + ".gif");
+        names << "E" + number + ".bmp";
+    }
+    rig.setFileList(entries);
+    rig.setSettings([](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.Shuffle = 1;
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForTips(1));
+    const QStringList round = showMore(rig, 49);
+    EXPECT_EQ(sorted(round), names);
+    EXPECT_NE(round, names);
+
+    // The position names the entry shown next, as in order.
+    const std::int32_t next = rig.settings().CurFileListPos;
+    ASSERT_TRUE(next >= 0 && next < 50);
+    const std::int32_t chosen = (next + 1) % 50;
+    rig.setSettings([&](WallpaperSettings& s) { s.CurFileListPos = chosen; });
+    const QStringList shown = showMore(rig, 2);
+    EXPECT_EQ(shown[50], names[chosen]);
+    EXPECT_EQ(shown[51], names[next]);
 }
