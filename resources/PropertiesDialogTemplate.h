@@ -28,6 +28,7 @@ enum Id : int {
     IdPauseOnBattery = 2019,
     IdAllPictureTypes = 2020,
     IdEachScreen = 2021,
+    IdShuffle = 2022,
     // Source radios, in the order of their SourceMode values.
     IdScanFolderMode = 1030,
     IdFileListMode = 1031,
@@ -89,6 +90,7 @@ inline constexpr std::array kControls{
     Control{IdSeconds, K::Edit, "", {163, 68, 22, 12}},
     Control{kNoId, K::Text, "sec", {187, 70, 16, 8}},
     Control{IdAutoRun, K::CheckBox, "Auto run program", {66, 92, 68, 10}},
+    Control{IdShuffle, K::CheckBox, "Shuffle", {151, 92, 50, 10}},
     Control{IdAllPictureTypes,
             K::CheckBox,
             "Also PNG, WebP, HEIF, AVIF and .jpeg pictures",

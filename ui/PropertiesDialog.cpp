@@ -136,7 +136,7 @@ void PropertiesDialog::connectCommands() {
         connect(edit(id), &QLineEdit::textChanged, this, enableApply);
     for (int id : {T::IdCentered, T::IdTile, T::IdFitOnDesktop, T::IdCentredInWorkArea,
                    T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery,
-                   T::IdAllPictureTypes, T::IdEachScreen})
+                   T::IdAllPictureTypes, T::IdEachScreen, T::IdShuffle})
         connect(button(id), &QAbstractButton::clicked, this, enableApply);
     for (int id : T::kSourceRadios)
         connect(button(id), &QAbstractButton::clicked, this, [this] {
@@ -257,6 +257,7 @@ bool PropertiesDialog::readForm() {
     m_record.PauseOnBattery = ticked(T::IdPauseOnBattery);
     m_record.AllPictureTypes = ticked(T::IdAllPictureTypes);
     m_record.EachScreen = ticked(T::IdEachScreen);
+    m_record.Shuffle = ticked(T::IdShuffle);
     return true;
 }
 
@@ -292,6 +293,7 @@ void PropertiesDialog::fillForm() {
     tick(T::IdPauseOnBattery, m_record.PauseOnBattery);
     tick(T::IdAllPictureTypes, m_record.AllPictureTypes);
     tick(T::IdEachScreen, m_record.EachScreen);
+    tick(T::IdShuffle, m_record.Shuffle);
 }
 
 void PropertiesDialog::hideModeControls() {

@@ -124,6 +124,7 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     s.PauseOnBattery = 1;
     s.AllPictureTypes = 1;
     s.EachScreen = 1;
+    s.Shuffle = 1;
     PropertiesDialog& dialog = open(s);
     EXPECT_EQ(edit(T::IdFtpPassword)->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog.readForm());
@@ -283,6 +284,7 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_TRUE(enables([&] { button(T::IdPauseOnBattery)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdAllPictureTypes)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdEachScreen)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdShuffle)->click(); }));
     EXPECT_TRUE(enables([&] { edit(T::IdMinute)->setText(QStringLiteral("11")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdHour)->setText(QStringLiteral("2")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdSeconds)->setText(QStringLiteral("5")); }));
@@ -294,6 +296,7 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_EQ(m_applied.back().FtpServer, QStringLiteral("other"));
     EXPECT_EQ(m_applied.back().AllPictureTypes, 1);
     EXPECT_EQ(m_applied.back().EachScreen, 1);
+    EXPECT_EQ(m_applied.back().Shuffle, 1);
 }
 
 TEST_F(ApplyTest, AFailedReadAppliesNothingAndLeavesApplyEnabled) {
