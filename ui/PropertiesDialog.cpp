@@ -421,7 +421,10 @@ void PropertiesDialog::showNow() {
     const int row = fileListView()->focusedRow();
     if (row < 0 || !m_services.mainWindowExists())
         return;
-    m_services.state->modify([row](SlideShowState::Data& d) { d.settings.CurFileListPos = row; });
+    m_services.state->modify([row](SlideShowState::Data& d) {
+        d.settings.CurFileListPos = row;
+        d.chosenByHand(ListKind::Files) = true;
+    });
     if (m_services.changeNow)
         m_services.changeNow();
 }
@@ -430,7 +433,10 @@ void PropertiesDialog::showUrlNow() {
     const int row = urlListView()->focusedRow();
     if (row < 0 || !m_services.mainWindowExists())
         return;
-    m_services.state->modify([row](SlideShowState::Data& d) { d.settings.CurURLListPos = row; });
+    m_services.state->modify([row](SlideShowState::Data& d) {
+        d.settings.CurURLListPos = row;
+        d.chosenByHand(ListKind::Urls) = true;
+    });
     if (m_services.changeNow)
         m_services.changeNow();
 }

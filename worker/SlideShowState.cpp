@@ -99,16 +99,17 @@ std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind) {
     if (list.empty())
         return std::nullopt;
     std::int32_t& position = data.position(kind);
-    // With Shuffle just turned on, the round begins at once rather than after the entry the
-    // order had come to.
-    if (data.settings.Shuffle != 0 && (!inList(position, list.size()) ||
-                                       !ShuffleRound::of(data.settings, roundSource(kind)).begun()))
-        settleOnRound(data, kind, QString());
+    // The round, not the position, says which entry comes next: the list may have been edited
+    // since the position was set (here or in the files while the program was not running), and
+    // with Shuffle just turned on the round begins at once. Only "Show now" has its way.
+    if (data.settings.Shuffle != 0 && (!data.chosenByHand(kind) || !inList(position, list.size())))
+        settleOnRound(data, kind, ShuffleRound::of(data.settings, roundSource(kind)).last());
     return list[static_cast<std::size_t>(wrapPosition(position, list.size()))].text();
 }
 
 void advancePosition(SlideShowState::Data& data, ListKind kind) {
     std::int32_t& position = data.position(kind);
+    data.chosenByHand(kind) = false;
     if (data.settings.Shuffle != 0) {
         const EntryList& list = data.list(kind);
         const QString shown = inList(position, list.size())

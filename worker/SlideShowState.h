@@ -38,6 +38,14 @@ public:
         std::int32_t& position(ListKind kind) {
             return kind == ListKind::Files ? settings.CurFileListPos : settings.CurURLListPos;
         }
+        // Set with the position by "Show now": the entry there is shown out of the shuffled
+        // round's turn. Otherwise, with Shuffle on, the round alone says which entry comes
+        // next, as the list may have been edited since the position was set.
+        bool& chosenByHand(ListKind kind) {
+            return kind == ListKind::Files ? fileChosenByHand : urlChosenByHand;
+        }
+        bool fileChosenByHand = false;
+        bool urlChosenByHand = false;
     };
 
     explicit SlideShowState(const WallpaperSettings& settings = {});
@@ -86,8 +94,7 @@ private:
 std::int32_t wrapPosition(std::int32_t& position, std::size_t count);
 
 // The text of the list's current entry, its position wrapped first (with Shuffle on, moved to
-// the round's next entry when it is outside the list or no round has begun); nothing when the
-// list is empty.
+// the round's next entry unless it was chosen by hand); nothing when the list is empty.
 std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind);
 // Moves the list's position on to the next entry, back to 0 after the last; with Shuffle on, to
 // the next entry of the list's round (ShuffleRound), beginning a new round after the last.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -385,7 +386,7 @@ TEST(Shuffle, APictureAddedDuringARoundComesInTheNextRound) {
               (QStringList{"A.bmp", "B.bmp", "C.bmp", "C2.bmp", "D.bmp", "E.bmp"}));
 }
 
-TEST(Shuffle, TheFileListShowsEachEntryOnceARoundAndShowNowLeavesTheRoundWhereItWas) {
+TEST(Shuffle, TheFileListShowsEachEntryOnceARoundWhateverShowNowOrAnEditDoes) {
     WorkerRig rig;
     QStringList entries, names;
     for (int i = 0; i < 50; ++i) {
@@ -397,6 +398,7 @@ TEST(Shuffle, TheFileListShowsEachEntryOnceARoundAndShowNowLeavesTheRoundWhereIt
     rig.setSettings([](WallpaperSettings& s) {
         s.UseFileList = 1;
         s.Shuffle = 1;
+        s.ShuffleFileSeed = 4242;
     });
     rig.worker().start();
     ASSERT_TRUE(rig.waitForTips(1));
@@ -408,8 +410,19 @@ TEST(Shuffle, TheFileListShowsEachEntryOnceARoundAndShowNowLeavesTheRoundWhereIt
     const std::int32_t next = rig.settings().CurFileListPos;
     ASSERT_TRUE(next >= 0 && next < 50);
     const std::int32_t chosen = (next + 1) % 50;
-    rig.setSettings([&](WallpaperSettings& s) { s.CurFileListPos = chosen; });
+    rig.state().modify([&](SlideShowState::Data& d) {
+        d.settings.CurFileListPos = chosen;
+        d.chosenByHand(ListKind::Files) = true;
+    });
     const QStringList shown = showMore(rig, 2);
     EXPECT_EQ(shown[50], names[chosen]);
     EXPECT_EQ(shown[51], names[next]);
+
+    // An entry removed at or before the position moves the entries after it up: the round
+    // still shows no entry twice.
+    rig.state().modify([](SlideShowState::Data& d) {
+        d.fileList.erase(d.fileList.begin() + std::max(d.settings.CurFileListPos - 1, 0));
+    });
+    const QStringList secondRound = showMore(rig, 47).mid(51);
+    EXPECT_EQ(QSet<QString>(secondRound.begin(), secondRound.end()).size(), 48);
 }
