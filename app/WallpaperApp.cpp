@@ -79,12 +79,13 @@ int WallpaperApp::main(int argc, char** argv) {
 
     // The services each change calls; hooks left empty make the changes that need them do
     // nothing.
-    PictureConverter converter(*platform.imageLibrary);
+    PictureConverter converter(*platform.converter);
     ChangeServices changeServices;
     changeServices.convert = [&converter, &screenInfo](const QString& picture,
                                                        const QString& bitmap, std::int32_t layout) {
         return converter.ConvertPicture(picture, bitmap, layout, screenInfo.metrics());
     };
+    changeServices.abortConversion = [&converter] { converter.abort(); };
     // Downloads read the four FTP settings once per call, under the state's lock.
     FtpDownloader ftpDownloader(
         platform.ftp,

@@ -5,13 +5,16 @@
 #include <functional>
 
 // The services a wallpaper change calls, bound by the application. Every hook runs on a worker
-// thread except abortDownload, which the thread that stops a worker calls. An empty hook is a
-// service that is not available: the change it belongs to does nothing.
+// thread except abortDownload and abortConversion, which the thread that stops a worker calls. An
+// empty hook is a service that is not available: the change it belongs to does nothing.
 struct ChangeServices {
     // Converts `picture` into the bitmap file `bitmap`, resampled for `layout` (an ImageLayout
     // value; odd values convert as Centered). True when the bitmap was written. `bitmap` is a
     // name private to the worker's run; the worker moves the file into place itself.
     std::function<bool(const QString& picture, const QString& bitmap, std::int32_t layout)> convert;
+    // Ends the conversions in progress at once (their calls return false); later conversions
+    // are unaffected. Called from the thread that stops a worker.
+    std::function<void()> abortConversion;
     // Makes `bitmap` the desktop wallpaper shown with `layout`.
     std::function<void(const QString& bitmap, std::int32_t layout)> apply;
     // A shortcut (a symbolic link) resolved to its target's absolute path; anything else is

@@ -69,6 +69,8 @@ void WorkerRun::requestStop() {
     }
     if (m_downloading.load() && m_services.abortDownload)
         m_services.abortDownload();
+    if (m_converting.load() && m_services.abortConversion)
+        m_services.abortConversion();
 }
 
 void WorkerRun::notifyStateChanged() {
@@ -236,8 +238,18 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
             fs::remove(path, ignored);
         }
     } staged{fsPath(m_stagingPath)};
-    if (!m_services.convert(source, m_stagingPath, layout))
-        return false;
+    {
+        m_converting.store(true);
+        struct Reset {
+            std::atomic<bool>& flag;
+            ~Reset() { flag.store(false); }
+        } reset{m_converting};
+        // Either the stopping thread sees the flag and ends the conversion, or this test sees
+        // its stop.
+        checkStop();
+        if (!m_services.convert(source, m_stagingPath, layout))
+            return false;
+    }
 
     std::lock_guard gate(m_gateMutex);
     throwIfCancelled();

@@ -44,8 +44,8 @@ public:
     // --- Called by the thread that controls the worker.
     void requestChange();
     // After this returns the run reads no state, applies nothing, posts no tip and neither
-    // empties the wallpaper folder nor moves a bitmap into it; a download in progress is
-    // aborted.
+    // empties the wallpaper folder nor moves a bitmap into it; a download or conversion in
+    // progress is aborted.
     void requestStop();
     // The shared state changed: a run that has nothing to show may try again.
     void notifyStateChanged();
@@ -133,5 +133,6 @@ private:
     bool m_stopRequested = false;
 
     std::atomic<bool> m_downloading{false};
+    std::atomic<bool> m_converting{false};
     std::chrono::steady_clock::time_point m_attemptStart{};
 };

@@ -2,8 +2,8 @@
 
 #include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
-#include "platform/VipsImageLibrary.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
+#include "platform/linux/LinuxConverterProcess.h"
 #include "platform/linux/SymlinkShortcutResolver.h"
 #include "platform/linux/XdgAutostart.h"
 
@@ -22,7 +22,7 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     // $XDG_CONFIG_HOME/Halvik/<app>.ini
     services.profile = std::make_unique<QSettingsProfile>(
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
-    services.imageLibrary = std::make_unique<VipsImageLibrary>();
+    services.converter = std::make_unique<LinuxConverterProcess>(services.paths.converterPath);
     services.ftp = std::make_shared<CurlFtpClient>();
     services.desktopWallpaper =
         DesktopWallpaperChooser(QProcessEnvironment::systemEnvironment(), services.paths.dataDir,

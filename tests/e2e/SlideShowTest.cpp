@@ -118,6 +118,18 @@ TEST_F(SlideShowTest, ScanFolderShowsPicturesAtOnceAndOnRequestAndExitRestoresTh
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/a-skipped.png", kBlue));
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/b-green.jpg", kGreen));
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/sub/c-blue.bmp", kBlue));
+    // A bitmap header claiming 16384 x 16384 at 32 bits over a sparse gigabyte: more memory
+    // than the converter program may take.
+    QFile huge(m_pictures + "/a-sparse.bmp");
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    QByteArray header(54, '\0');
+    header[0] = 'B', header[1] = 'M', header[10] = 54, header[14] = 40, header[26] = 1,
+    header[28] = 32;
+    qToLittleEndian<qint32>(16384, header.data() + 18);
+    qToLittleEndian<qint32>(16384, header.data() + 22);
+    huge.write(header);
+    ASSERT_TRUE(huge.resize(qint64{1} << 30));
+    huge.close();
     writeProfile({{"Minute", "10"}, {"IncludeSubflders", "1"}});
     start();
 
@@ -128,15 +140,29 @@ TEST_F(SlideShowTest, ScanFolderShowsPicturesAtOnceAndOnRequestAndExitRestoresTh
         << tip().toStdString();
     EXPECT_TRUE(QFile::exists(m_session.program().fileListPath()));
     EXPECT_TRUE(QFile::exists(m_session.program().urlListPath()));
+    // Pictures are decoded by the converter program: the program maps no image library.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(m_process->processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    EXPECT_TRUE(mapped.contains("libQt6Core"));
+    EXPECT_FALSE(mapped.contains("libvips"));
 
+    // The converter fails at its memory limit: the picture is named, the position moves on,
+    // one warning says why, and the program goes on.
+    pick("Change now");
+    EXPECT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - a-sparse.bmp"); }));
+    EXPECT_TRUE(nearColour(shown(), kRed));
     pick("Change now");
     EXPECT_TRUE(waitForColour(kGreen));
+    const QByteArray errors = m_process->readAllStandardError();
+    EXPECT_EQ(errors.count("tessaron.convert"), 1) << errors.constData();
+    EXPECT_TRUE(errors.contains("a-sparse.bmp: cannot read the picture (out of memory"));
     pick("Change now");
     EXPECT_TRUE(waitForColour(kBlue)) << "pictures in subfolders are shown too";
 
     exitAnswering(true);
     EXPECT_TRUE(nearColour(shown(), kOwnWallpaper)) << "the user's own desktop is back";
-    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("3"));
+    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("4"));
 }
 
 TEST_F(SlideShowTest, OneSecondIntervalChangesEverySecondUntilSuspendedAndNoKeepsThePicture) {
