@@ -6,15 +6,19 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
+#include <string>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -50,32 +54,92 @@ private:
     int m_fd;
 };
 
-// Runs in the child between fork and exec, so only calls that are safe there: system calls.
-[[noreturn]] void execConverter(const char* program, char* const* argv, pid_t parent,
-                                const ConverterLimits& limits, int nullFd, int reportFd) {
+// The program's environment, with huge pages for the converter's heap: a conversion fills
+// tens of megabytes once, and a quarter fewer page faults make it noticeably quicker.
+std::vector<std::string> converterEnvironment() {
+    constexpr std::string_view kTunables = "GLIBC_TUNABLES=";
+    std::vector<std::string> environment;
+    std::string tunables;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view text = *entry;
+        if (text.starts_with(kTunables))
+            tunables = std::string(text.substr(kTunables.size())) + ':';
+        else
+            environment.emplace_back(text);
+    }
+    environment.push_back(std::string(kTunables) + tunables + "glibc.malloc.hugetlb=1");
+    return environment;
+}
+
+// What the child needs between its start and the converter program's.
+struct ChildStart {
+    const char* program;
+    char* const* argv;
+    char* const* envp;
+    pid_t parent;
+    rlim_t cpuSeconds;
+    rlim_t addressSpace;
+    int nullFd;
+    int reportFd;
+};
+
+// Runs in the child, which shares the parent's memory until it executes the converter program,
+// so only calls that are safe there: system calls.
+int startConverter(void* argument) {
+    const ChildStart& start = *static_cast<const ChildStart*>(argument);
+    // Signal handlers are the parent's code: none may run here.
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction action {};
+        if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
+            action.sa_handler != SIG_DFL) {
+            action = {};
+            action.sa_handler = SIG_DFL;
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     // Dies with the thread that started it. A parent that died before this took effect has
     // left the child to someone else already.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != start.parent)
         ::_exit(127);
-    const auto cpu = static_cast<rlim_t>(limits.cpu.count());
     // SIGXCPU at the limit names the cause; SIGKILL a second later if it is ignored.
-    const rlimit cpuLimit{cpu, cpu + 1};
-    const rlimit memoryLimit{limits.addressSpace, limits.addressSpace};
+    const rlimit cpuLimit{start.cpuSeconds, start.cpuSeconds + 1};
+    const rlimit memoryLimit{start.addressSpace, start.addressSpace};
     const rlimit noCore{0, 0}; // a crash must not leave the picture's pixels on disk
     const sched_param idle{};
     if (::setrlimit(RLIMIT_CPU, &cpuLimit) != 0 || ::setrlimit(RLIMIT_AS, &memoryLimit) != 0 ||
         ::setrlimit(RLIMIT_CORE, &noCore) != 0 || ::sched_setscheduler(0, SCHED_IDLE, &idle) != 0)
         ::_exit(127);
     ::setpriority(PRIO_PROCESS, 0, 19);
-    if (::dup2(nullFd, STDIN_FILENO) < 0 || ::dup2(nullFd, STDOUT_FILENO) < 0 ||
-        ::dup2(reportFd, STDERR_FILENO) < 0)
+    if (::dup2(start.nullFd, STDIN_FILENO) < 0 || ::dup2(start.nullFd, STDOUT_FILENO) < 0 ||
+        ::dup2(start.reportFd, STDERR_FILENO) < 0)
         ::_exit(127);
     // Nothing else of the program's reaches the converter.
     ::syscall(SYS_close_range, 3U, ~0U, 0U);
-    ::execve(program, argv, environ);
+    ::execve(start.program, start.argv, start.envp);
     static constexpr char kFailed[] = "cannot run the converter program\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kFailed, sizeof kFailed - 1);
     ::_exit(127);
+}
+
+// Starts the converter as posix_spawn starts a program (sharing memory until the program runs,
+// which a large program's fork would spend milliseconds copying the page tables of), with what
+// posix_spawn cannot set: limits and the signal for the parent's death.
+pid_t spawn(ChildStart& start) {
+    constexpr std::size_t kStackBytes = 64 * 1024;
+    std::vector<std::max_align_t> stack(kStackBytes / sizeof(std::max_align_t));
+    sigset_t all;
+    sigset_t previous;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = ::clone(startConverter, stack.data() + stack.size(),
+                              CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
+    const int error = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return pid;
 }
 
 QString seconds(std::chrono::milliseconds duration) {
@@ -94,6 +158,20 @@ LinuxConverterProcess::LinuxConverterProcess(QString program, ConverterLimits li
 
 LinuxConverterProcess::~LinuxConverterProcess() {
     abort();
+}
+
+bool LinuxConverterProcess::limitsAddressSpace() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
 }
 
 int LinuxConverterProcess::running() const {
@@ -150,6 +228,11 @@ ConverterProcess::Result LinuxConverterProcess::convert(const ConversionRequest&
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = converterEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
@@ -157,11 +240,15 @@ ConverterProcess::Result LinuxConverterProcess::convert(const ConversionRequest&
     Descriptor reportRead(report[0]);
     Descriptor reportWrite(report[1]);
     const Descriptor nullFd(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        execConverter(program.constData(), argv.data(), parent, m_limits, nullFd.get(),
-                      reportWrite.get());
+    ChildStart start{program.constData(),
+                     argv.data(),
+                     envp.data(),
+                     ::getpid(),
+                     static_cast<rlim_t>(m_limits.cpu.count()),
+                     limitsAddressSpace() ? m_limits.addressSpace : RLIM_INFINITY,
+                     nullFd.get(),
+                     reportWrite.get()};
+    const pid_t pid = spawn(start);
     reportWrite.reset();
     if (pid < 0)
         return failed(QStringLiteral("cannot start the converter: %1")

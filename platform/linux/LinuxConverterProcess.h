@@ -28,6 +28,9 @@ public:
 
     // How many converters are running now; for tests and benchmarks.
     int running() const;
+    // False in a build under a sanitizer, whose shadow memory takes terabytes of address
+    // space: there the converter's address space is not limited.
+    static bool limitsAddressSpace();
 
 private:
     struct Child;

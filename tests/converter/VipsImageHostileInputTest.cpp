@@ -193,7 +193,8 @@ TEST_F(VipsImageHostileInputTest, DecompressionBombsAreRefusedBeforeDecoding) {
     setLe32(sparse, 22, 16384);
     ASSERT_TRUE(writeBytes(path("sparse.bmp"), sparse + QByteArray(4096 - sparse.size(), 0)));
     ASSERT_TRUE(QFile(path("sparse.bmp")).resize(qint64{1} << 30));
-    expectNoResult(path("sparse.bmp"));
+    if (LinuxConverterProcess::limitsAddressSpace())
+        expectNoResult(path("sparse.bmp"));
 
     // A progressive JPEG holds every coefficient of its picture while it is decoded, whatever
     // the size it is shown at: 16384 x 16384 would take 800 MB.
