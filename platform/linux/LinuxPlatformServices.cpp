@@ -9,6 +9,10 @@
 
 #include <sys/stat.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 PlatformServices::PlatformServices() = default;
 PlatformServices::PlatformServices(PlatformServices&&) noexcept = default;
 PlatformServices::~PlatformServices() = default;
@@ -17,6 +21,12 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     // Everything the program writes is the user's own: the profile holds a password, the
     // lists and bitmaps show what the user keeps. Nothing of it is for other users.
     ::umask(077);
+#ifdef __GLIBC__
+    // Screen-sized pictures pass through the program at every change (the X11 backend draws
+    // one): buffers of a megabyte or more go back to the system when they are freed, instead of
+    // staying in the heap once glibc has raised its threshold for that.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     PlatformServices services;
     services.paths = AppPaths::detect(programPath);
     // $XDG_CONFIG_HOME/Halvik/<app>.ini
