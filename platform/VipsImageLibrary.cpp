@@ -3,6 +3,9 @@
 
 #include "platform/VipsImageLibrary.h"
 
+#include "platform/FileName.h"
+#include "platform/RegularFile.h"
+
 #include "platform/BitmapWriter.h"
 #include "platform/BmpReader.h"
 #include "platform/DecodedPicture.h"
@@ -76,8 +79,8 @@ bool withinLimits(std::int64_t width, std::int64_t height) {
 }
 
 bool readOwnFormat(const QByteArray& localPath, VipsPicture& out) {
-    QFile file(QFile::decodeName(localPath));
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::openForReading(file, FileName::fromNative(localPath)))
         return fail(QStringLiteral("cannot open the file"));
     const QByteArray head = file.peek(kSniffBytes);
     auto span = [](const QByteArray& bytes) {
@@ -140,7 +143,7 @@ bool readVipsHeader(const QByteArray& localPath, VipsPicture& out) {
                         .arg(header.height()));
     if (std::string_view(loader).starts_with("VipsForeignLoadNsgif") &&
         std::int64_t{header.width()} * header.height() >
-            QFileInfo(QFile::decodeName(localPath)).size() * kMaxGifPixelsPerByte)
+            QFileInfo(FileName::fromNative(localPath)).size() * kMaxGifPixelsPerByte)
         return fail(QStringLiteral("a GIF of %1 x %2 pixels cannot be this small")
                         .arg(header.width())
                         .arg(header.height()));
@@ -292,7 +295,7 @@ ImageObject* VipsImageLibrary::initImageObject(const QString& picturePath) {
     }
     try {
         auto p = std::make_unique<VipsPicture>();
-        p->localPath = QFile::encodeName(picturePath);
+        p->localPath = FileName::toNative(picturePath);
         bool read = false;
         try {
             read = readVipsHeader(p->localPath, *p);

@@ -1,7 +1,9 @@
 #include "worker/ScanFolderSource.h"
 
 #include "ftp/FolderListing.h"
+#include "platform/FileName.h"
 #include "platform/FolderIdentity.h"
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WallpaperSettings.h"
@@ -33,7 +35,7 @@ std::optional<std::vector<DirEntry>> listFolder(const std::filesystem::path& fol
         if (error)
             break;
         std::error_code ignored;
-        entries.push_back({QFile::decodeName(QByteArray::fromStdString(it->path().filename())),
+        entries.push_back({FileName::fromNative(QByteArray::fromStdString(it->path().filename())),
                            it->is_directory(ignored)});
     }
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
@@ -85,7 +87,7 @@ void ScanFolderSource::walk(const QString& folder) {
     if (!identity || !m_visited.insert(*identity).second)
         return;
     const std::optional<std::vector<DirEntry>> entries =
-        listFolder(std::filesystem::path(QFile::encodeName(folder).toStdString()));
+        listFolder(std::filesystem::path(FileName::toNative(folder).toStdString()));
     if (!entries)
         return;
 
@@ -108,7 +110,7 @@ void ScanFolderSource::walk(const QString& folder) {
 
 void ScanFolderSource::meetFile(const QString& path, const QString& name) {
     const std::optional<PictureMatch> picture = m_run.testPicture(path);
-    if (!picture || !QFileInfo(picture->path).isFile())
+    if (!picture || !RegularFile::isRegular(picture->path))
         return;
     ++m_counter;
     const QString bitmapName = PictureTest::bitmapName(picture->upperPath);

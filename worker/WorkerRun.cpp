@@ -1,5 +1,6 @@
 #include "worker/WorkerRun.h"
 
+#include "platform/FileName.h"
 #include "platform/LogCategories.h"
 #include "resources/AppTexts.h"
 #include "worker/TipChannel.h"
@@ -171,9 +172,9 @@ void WorkerRun::tip(const QString& text) {
 
 void WorkerRun::tipPicture(const QString& name) {
     if (m_change)
-        m_change->names.append(name);
+        m_change->names.append(FileName::withRawBytesAs(name));
     else
-        tip(QString::fromLatin1(AppTexts::kTipPrefix) + name);
+        tip(QString::fromLatin1(AppTexts::kTipPrefix) + FileName::withRawBytesAs(name));
 }
 
 std::optional<PictureMatch> WorkerRun::testPicture(const QString& path) {
@@ -287,13 +288,12 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, con
         if (folderReady)
             emptyWallpaperFolder();
     }
-    const bool shown =
-        folderReady && m_services.convert &&
-        convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
-                        [&](SlideShowState::Data& d) {
-                            advance(d);
-                            d.currentPicture = shownAs.isEmpty() ? source : shownAs;
-                        });
+    const bool shown = folderReady && m_services.convert &&
+                       convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
+                                       [&](SlideShowState::Data& d) {
+                                           advance(d);
+                                           d.currentPicture = shownAs.isEmpty() ? source : shownAs;
+                                       });
     // A picture that was not shown uses up its turn all the same.
     if (!shown)
         modify(advance);

@@ -1,5 +1,7 @@
 #include "tests/worker/WorkerRig.h"
 
+#include "platform/RegularFile.h"
+
 #include "tests/support/ProgramUnderTest.h"
 
 #include <QDir>
@@ -52,7 +54,7 @@ WorkerRig::WorkerRig() {
             m_gateChanged.wait(lock,
                                [&] { return m_gateOpen || !picture.startsWith(m_gateFolder); });
         }
-        if (!QFileInfo(picture).isFile() || picture.contains(QLatin1String("broken")))
+        if (!RegularFile::isRegular(picture) || picture.contains(QLatin1String("broken")))
             return false;
         QFile out(bitmap);
         return out.open(QIODevice::WriteOnly) && out.write("BM " + picture.toUtf8()) > 0;
