@@ -5,6 +5,8 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
+
 struct DisplayProbe::Connection {
     xcb_connection_t* connection = nullptr;
     ~Connection() { xcb_disconnect(connection); }
@@ -24,7 +26,12 @@ bool waylandReachable() {
 
 } // namespace
 
-DisplayProbe::DisplayProbe() = default;
+DisplayProbe::DisplayProbe() {
+    // A server that drops a connection (a display going away, a reset) makes the next write to
+    // it fail; that must end as a failed connection, not kill the program with SIGPIPE. The
+    // network transfers want the same.
+    ::signal(SIGPIPE, SIG_IGN);
+}
 DisplayProbe::~DisplayProbe() = default;
 
 bool DisplayProbe::canOpenDisplay(QString* reason) {
