@@ -5,6 +5,7 @@
 #include "tests/support/RootWindow.h"
 #include "tests/support/SwaySession.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -97,6 +98,7 @@ TEST_F(SwayWallpaperTest, EveryLayoutOnEveryOutputThenEachOutputItsOwnKeptAfterT
 
     ASSERT_TRUE(backend->show(values(path("WIDE.BMP"), true)));
     EXPECT_TRUE(shows("HEADLESS-1", {{{0, 0}, kRed}, {{100, 0}, kGreen}, {{170, 200}, kRed}}));
+    EXPECT_TRUE(shows("HEADLESS-2", {{{0, 0}, kRed}, {{100, 0}, kGreen}, {{170, 200}, kRed}}));
 
     // Centred at its own size in device pixels, black around it.
     ASSERT_TRUE(backend->show(values(path("WIDE.BMP"), false)));
@@ -176,7 +178,11 @@ TEST_F(SwayWallpaperTest, TheNewPictureIsUpBeforeSwayRestartsItsBackground) {
 class SwayUserBackgroundTest : public SwayWallpaperTest {
 protected:
     SwayUserBackgroundTest() : SwayWallpaperTest(userConfig()) {}
-    static QString pictures() { return QDir::tempPath() + "/tessaron-sway-user-pictures"; }
+    // Named before the session starts, and by this process alone.
+    static QString pictures() {
+        return QDir::tempPath() +
+               QStringLiteral("/tessaron-sway-user-%1").arg(QCoreApplication::applicationPid());
+    }
     static QString userConfig() {
         QDir(pictures()).removeRecursively();
         QDir().mkpath(pictures());
