@@ -95,6 +95,9 @@ int WallpaperApp::main(int argc, char** argv) {
         return 1;
     }
 
+    // The toolkit starts on the display the probe found: Wayland first on a Wayland session.
+    if (!display.toolkitPlatform().isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.toolkitPlatform());
     // A display that goes away between the probe and here ends the same way as no display.
     ToolkitStartGuard guard(AppTexts::kNoDisplay);
     QApplication application(argc, argv);
