@@ -134,9 +134,24 @@ void TrayWindow::closeEvent(QCloseEvent* event) {
 }
 
 void TrayWindow::tick() {
-    const std::uint32_t interval = m_context.state.settings().intervalSeconds();
-    if (m_pacer.tick(interval))
+    const WallpaperSettings settings = m_context.state.settings();
+    if (m_pacer.tick(settings.intervalSeconds(), pauseReasons(settings).any()))
         m_context.slideShow.requestChange();
+}
+
+TrayWindow::PauseReasons TrayWindow::pauseReasons(const WallpaperSettings& settings) const {
+    return {.screenLocked = m_screenLocked && settings.PauseWhenLocked != 0,
+            .onBattery = m_onBattery && settings.PauseOnBattery != 0};
+}
+
+TrayWindow::Status TrayWindow::status() const {
+    const auto [settings, currentPicture] = m_context.state.read(
+        [](const SlideShowState::Data& d) { return std::pair(d.settings, d.currentPicture); });
+    return {.suspended = m_pacer.suspended(),
+            .pausedBy = pauseReasons(settings),
+            .sourceMode = settings.UseFileList,
+            .currentPicture = currentPicture,
+            .secondsToNextChange = m_pacer.ticksLeft(settings.intervalSeconds())};
 }
 
 void TrayWindow::changeNow() {
@@ -145,9 +160,13 @@ void TrayWindow::changeNow() {
 }
 
 void TrayWindow::toggleSuspend() {
-    m_pacer.toggleSuspended();
+    setSuspended(!m_pacer.suspended());
+}
+
+void TrayWindow::setSuspended(bool suspended) {
+    m_pacer.setSuspended(suspended);
     if (m_suspendAction)
-        m_suspendAction->setChecked(m_pacer.suspended());
+        m_suspendAction->setChecked(suspended);
 }
 
 void TrayWindow::applyTip(const QString& text) {
@@ -256,22 +275,23 @@ void TrayWindow::exitProgram() {
         m_context.services.cancelModalDialog();
         return;
     }
-    apply(m_context.state.settings());
     onDestroy(true);
 }
 
 void TrayWindow::endSession() {
     if (m_ended)
         return;
-    apply(m_context.state.settings());
     onDestroy(false);
 }
 
 void TrayWindow::onDestroy(bool askRestore) {
     m_ended = true;
     m_context.tips.close();
-    // The worker ends first: no change may follow the list being emptied or the restore.
+    // The worker ends first: no change may follow the save, the list being emptied or the
+    // restore, and the positions saved are the ones it left.
     m_context.slideShow.stop(kWorkerStopBound);
+    // Exit's Apply with the current values: refreshes autostart and saves everything.
+    apply(m_context.state.settings());
 
     const auto [position, fileList] = m_context.state.read([](const SlideShowState::Data& d) {
         return std::pair(d.settings.CurFileListPos, d.fileList);

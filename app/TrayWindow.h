@@ -35,10 +35,30 @@ public:
     explicit TrayWindow(Context context, QWidget* parent = nullptr);
     ~TrayWindow() override;
 
+    // What stops the timer from counting, beside the user's own Suspend.
+    struct PauseReasons {
+        bool screenLocked = false; // PauseWhenLocked, and nobody sees the desktop
+        bool onBattery = false;    // PauseOnBattery, and the machine runs on battery
+        bool any() const { return screenLocked || onBattery; }
+    };
+    // What the program is doing, for those who ask from outside.
+    struct Status {
+        bool suspended = false;
+        PauseReasons pausedBy;
+        std::int32_t sourceMode = 0;
+        QString currentPicture;
+        std::uint32_t secondsToNextChange = 0;
+    };
+
     // Operations of the menu and of the other rooms.
     void changeNow();
     void toggleSuspend();
+    void setSuspended(bool suspended);
     bool suspended() const { return m_pacer.suspended(); }
+    // The desktop's state as its watchers report it; the settings say whether it pauses.
+    void setScreenLocked(bool locked) { m_screenLocked = locked; }
+    void setOnBattery(bool onBattery) { m_onBattery = onBattery; }
+    Status status() const;
     // Open a dialog from a queued call, so that whoever asked (a D-Bus call from the tray
     // host, a menu event) gets its answer at once. A second request while the dialog is open
     // brings it to the front.
@@ -79,6 +99,7 @@ private:
     void runAbout();
     void saveAll();
     void onDestroy(bool askRestore);
+    PauseReasons pauseReasons(const WallpaperSettings& settings) const;
 
     Context m_context;
     ChangePacer m_pacer;
@@ -87,6 +108,8 @@ private:
     QMenu* m_menu = nullptr;
     QAction* m_suspendAction = nullptr;
     QString m_tip;
+    bool m_screenLocked = false;
+    bool m_onBattery = false;
     bool m_propertiesOpen = false;
     bool m_aboutOpen = false;
     int m_modalDepth = 0;

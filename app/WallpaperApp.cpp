@@ -1,5 +1,8 @@
 #include "app/WallpaperApp.h"
 
+#include "app/CommandLine.h"
+#include "app/ControlAdaptor.h"
+#include "app/ControlClient.h"
 #include "app/ProgramTrayServices.h"
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
@@ -7,8 +10,10 @@
 #include "platform/Autostart.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
+#include "platform/PowerSourceWatcher.h"
 #include "platform/Profile.h"
 #include "platform/ScreenInfo.h"
+#include "platform/ScreenLockWatcher.h"
 #include "platform/ScreenWatcher.h"
 #include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
@@ -18,6 +23,7 @@
 #include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
 #include "wallpaper/PreviousWallpaper.h"
+#include "wallpaper/ScreenComposer.h"
 #include "wallpaper/WallpaperApplier.h"
 #include "worker/ChangeServices.h"
 #include "worker/SlideShowState.h"
@@ -25,6 +31,7 @@
 #include "worker/TipChannel.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSessionManager>
 
 #include <cstdio>
@@ -35,19 +42,75 @@ static void initResources() {
     Q_INIT_RESOURCE(tessaron);
 }
 
+namespace {
+
+int usageError(const CommandLine& commandLine) {
+    std::fprintf(stderr, "tessaron: %s\n\n%s", qPrintable(commandLine.errorText()),
+                 qPrintable(commandLine.helpText()));
+    return 2;
+}
+
+// Everything but Run: help and version, or a request to the running copy.
+int answer(const CommandLine& commandLine) {
+    switch (commandLine.request()) {
+    case CommandLine::Request::Help:
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
+        return 0;
+    case CommandLine::Request::Version:
+        // "program version", which is what help2man and packaging tools read.
+        std::printf("tessaron %.3f\n", static_cast<double>(AppTexts::kVersionNumber));
+        return 0;
+    case CommandLine::Request::Status:
+        return ControlClient(QDBusConnection::sessionBus()).printStatus();
+    case CommandLine::Request::Call:
+        return ControlClient(QDBusConnection::sessionBus()).call(commandLine.method());
+    case CommandLine::Request::Run:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
 int WallpaperApp::main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine commandLine;
+    const bool understood = commandLine.parse(arguments);
+    // Help, the version and requests to the running copy need no display.
+    if (understood && commandLine.request() != CommandLine::Request::Run) {
+        QCoreApplication application(argc, argv);
+        return answer(commandLine);
+    }
+
     DisplayProbe display;
     QString reason;
     if (!display.canOpenDisplay(&reason)) {
+        if (!understood) {
+            QCoreApplication application(argc, argv);
+            return usageError(commandLine);
+        }
         std::fprintf(stderr, "%s (%s)\n", AppTexts::kNoDisplay, qPrintable(reason));
         return 1;
     }
 
+    // The toolkit starts on the display the probe found: Wayland first on a Wayland session.
+    if (!display.toolkitPlatform().isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.toolkitPlatform());
     // A display that goes away between the probe and here ends the same way as no display.
     ToolkitStartGuard guard(AppTexts::kNoDisplay);
     QApplication application(argc, argv);
     guard.finish();
     display.release();
+    if (!understood) {
+        // The toolkit has taken its own options (-platform, -style...) out of the arguments;
+        // what is left must be ours.
+        if (!commandLine.parse(QCoreApplication::arguments()))
+            return usageError(commandLine);
+        if (commandLine.request() != CommandLine::Request::Run)
+            return answer(commandLine);
+    }
     // First of all: a termination request that comes during the start is answered once the
     // window exists, with the same orderly save as any other.
     ShutdownSignals shutdownSignals;
@@ -81,11 +144,12 @@ int WallpaperApp::main(int argc, char** argv) {
     // nothing.
     PictureConverter converter(*platform.converter);
     ChangeServices changeServices;
-    changeServices.convert = [&converter, &screenInfo](const QString& picture,
-                                                       const QString& bitmap, std::int32_t layout) {
-        return converter.ConvertPicture(picture, bitmap, layout, screenInfo.metrics());
+    changeServices.convert = [&converter](const QString& picture, const QString& bitmap,
+                                          std::int32_t layout, const ScreenMetrics& screen) {
+        return converter.ConvertPicture(picture, bitmap, layout, screen);
     };
     changeServices.abortConversion = [&converter] { converter.abort(); };
+    changeServices.screens = [&screenInfo] { return screenInfo.screens(); };
     // Downloads read the four FTP settings once per call, under the state's lock.
     FtpDownloader ftpDownloader(
         platform.ftp,
@@ -104,6 +168,19 @@ int WallpaperApp::main(int argc, char** argv) {
     changeServices.apply = [&applier](const QString& bitmap, std::int32_t layout) {
         applier.ApplyWallpaper(bitmap, layout);
     };
+    // A desktop that takes one picture for the whole desktop gets the screens' pictures put
+    // together; the others get one per screen.
+    if (applier.takesEachScreen()) {
+        changeServices.applyEach = [&applier](const std::vector<ScreenBitmap>& bitmaps,
+                                              std::int32_t layout) {
+            applier.ApplyEachScreen(bitmaps, layout);
+        };
+    } else {
+        changeServices.compose = &ScreenComposer::compose;
+        changeServices.applySpanned = [&applier](const QString& bitmap) {
+            applier.ApplySpanned(bitmap);
+        };
+    }
     changeServices.resolveShortcut = [&platform](const QString& path) {
         return platform.shortcutResolver->resolveShortcut(path);
     };
@@ -133,6 +210,11 @@ int WallpaperApp::main(int argc, char** argv) {
 
     QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,
                      &TrayWindow::endSession);
+    // With a picture per screen, no screen keeps a picture made for a layout that is gone.
+    QObject::connect(&screenWatcher, &ScreenWatcher::screensChanged, &window, [&window, &state] {
+        if (state.settings().EachScreen != 0)
+            window.changeNow();
+    });
     // A save request also comes without a log-out (a checkpoint): save and keep running. The
     // real end of the session quits the application.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
@@ -141,6 +223,19 @@ int WallpaperApp::main(int argc, char** argv) {
                      &TrayWindow::endSession);
     QObject::connect(&window, &TrayWindow::ended, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+
+    // Nobody sees a locked screen, and the battery may matter more: the window pauses the
+    // timer for them as the settings say.
+    QObject::connect(platform.screenLock.get(), &ScreenLockWatcher::lockedChanged, &window,
+                     &TrayWindow::setScreenLocked);
+    QObject::connect(platform.powerSource.get(), &PowerSourceWatcher::onBatteryChanged, &window,
+                     &TrayWindow::setOnBattery);
+    platform.screenLock->start();
+    platform.powerSource->start();
+
+    // Owned by the window.
+    auto* control = new ControlAdaptor(window, screenInfo);
+    control->publish(QDBusConnection::sessionBus());
 
     return QApplication::exec();
 }

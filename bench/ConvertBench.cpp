@@ -36,8 +36,8 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-ScreenMetrics fullHd() {
-    ScreenMetrics screen;
+ScreenArea fullHd() {
+    ScreenArea screen;
     screen.screen = QSize(1920, 1080);
     screen.workArea = QRect(0, 0, 1920, 1080);
     return screen;

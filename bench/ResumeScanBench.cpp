@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     QString applied;
     double workerCpuMs = 0;
     ChangeServices services;
-    services.convert = [](const QString&, const QString& bitmap, std::int32_t) {
+    services.convert = [](const QString&, const QString& bitmap, std::int32_t,
+                          const ScreenMetrics&) {
         QFile file(bitmap);
         return file.open(QIODevice::WriteOnly);
     };

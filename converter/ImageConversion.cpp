@@ -50,7 +50,7 @@ std::string failure(const ImageLibrary& library, const std::string& step) {
 ImageConversion::ImageConversion(ImageLibrary& library) : m_library(library) {}
 
 std::optional<QSize> ImageConversion::stretchSize(int width, int height, std::int32_t layout,
-                                                  const ScreenMetrics& screen) {
+                                                  const ScreenArea& screen) {
     if (width <= 0 || height <= 0)
         return std::nullopt;
     if (layout != kFitOnDesktop && layout != kCentredInWorkArea) {
@@ -90,7 +90,7 @@ std::optional<QSize> ImageConversion::stretchSize(int width, int height, std::in
 }
 
 QRect ImageConversion::visiblePart(const QSize& stretched, std::int32_t layout,
-                                   const ScreenMetrics& screen) {
+                                   const ScreenArea& screen) {
     const QRect whole(QPoint(0, 0), stretched);
     if (layout == kFitOnDesktop || layout == kCentredInWorkArea || screen.screen.isEmpty())
         return whole;
@@ -103,7 +103,7 @@ QRect ImageConversion::visiblePart(const QSize& stretched, std::int32_t layout,
 }
 
 std::optional<std::string> ImageConversion::convert(int picture, int bitmap, std::int32_t layout,
-                                                    const ScreenMetrics& screen) const {
+                                                    const ScreenArea& screen) const {
     try {
         ImageObject* image = m_library.initImageObject(picture);
         if (!image)

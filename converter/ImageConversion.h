@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ScreenInfo.h"
+#include "platform/ScreenArea.h"
 
 #include <QRect>
 #include <QSize>
@@ -23,17 +23,16 @@ public:
     // never larger than the screen: of a picture that Centered or Tile shows only in part, only
     // that part is written.
     std::optional<std::string> convert(int picture, int bitmap, std::int32_t layout,
-                                       const ScreenMetrics& screen) const;
+                                       const ScreenArea& screen) const;
 
     // The size handed to the library's stretch for a picture of `width` x `height` shown as
     // the wallpaper; nothing when no sensible size exists.
     static std::optional<QSize> stretchSize(int width, int height, std::int32_t layout,
-                                            const ScreenMetrics& screen);
+                                            const ScreenArea& screen);
     // The part of a picture stretched to `stretched` that the desktop shows for `layout`:
     // for Centered (and unknown layouts) the middle and for Tile the top left corner, at most
     // the screen's size; the whole picture for the layouts that fit it to the screen.
-    static QRect visiblePart(const QSize& stretched, std::int32_t layout,
-                             const ScreenMetrics& screen);
+    static QRect visiblePart(const QSize& stretched, std::int32_t layout, const ScreenArea& screen);
 
 private:
     ImageLibrary& m_library;

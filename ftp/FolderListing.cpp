@@ -28,25 +28,30 @@ QString entryUrl(const QString& server, const QString& directory, const QString&
     return url + name;
 }
 
-bool isPictureUrl(const QString& url) {
+bool isPictureUrl(const QString& url, bool allTypes) {
     const QString upper = url.toUpper();
     for (const char* mark : PictureUrlMarks)
         if (upper.contains(QLatin1String(mark)))
             return true;
+    if (allTypes)
+        for (const char* mark : MorePictureUrlMarks)
+            if (upper.contains(QLatin1String(mark)))
+                return true;
     return false;
 }
 
-QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names) {
+QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names,
+                        bool allTypes) {
     QStringList urls;
     for (const QString& name : names) {
         const QString url = entryUrl(server, directory, name);
-        if (isPictureUrl(url) && fitsAnEntry(url))
+        if (isPictureUrl(url, allTypes) && fitsAnEntry(url))
             urls.append(url);
     }
     return urls;
 }
 
-QStringList webPictureUrls(const QString& folderUrl, const QStringList& links) {
+QStringList webPictureUrls(const QString& folderUrl, const QStringList& links, bool allTypes) {
     const QUrl base(folderUrl);
     QStringList urls;
     QSet<QString> seen;
@@ -59,7 +64,7 @@ QStringList webPictureUrls(const QString& folderUrl, const QStringList& links) {
             resolved.host().isEmpty() || !resolved.userInfo().isEmpty())
             continue;
         const QString url = resolved.toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
-        if (isPictureUrl(url) && fitsAnEntry(url) && !seen.contains(url)) {
+        if (isPictureUrl(url, allTypes) && fitsAnEntry(url) && !seen.contains(url)) {
             seen.insert(url);
             urls.append(url);
         }

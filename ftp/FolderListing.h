@@ -8,6 +8,9 @@
 // a plain substring search over the whole address, server and folder included.
 inline constexpr std::array<const char*, 7> PictureUrlMarks = {".JPG", ".JPEG", ".GIF", ".TIF",
                                                                ".PCX", ".TGA",  ".BMP"};
+// Marks added when "AllPictureTypes" is on.
+inline constexpr std::array<const char*, 5> MorePictureUrlMarks = {".PNG", ".WEBP", ".HEIC",
+                                                                   ".HEIF", ".AVIF"};
 
 // Turning a server folder's names into the picture addresses of the URL list, and a URL-list
 // entry back into what a download asks for.
@@ -23,15 +26,18 @@ QString serverUrl(const QString& server);
 // serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name.
 QString entryUrl(const QString& server, const QString& directory, const QString& name);
 
-bool isPictureUrl(const QString& url);
+// `allTypes` adds MorePictureUrlMarks.
+bool isPictureUrl(const QString& url, bool allTypes = false);
 
 // The addresses of the names that are pictures and fit an entry, in the names' order.
-QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names);
+QStringList pictureUrls(const QString& server, const QString& directory, const QStringList& names,
+                        bool allTypes = false);
 
 // The links of a web folder's index page resolved against the folder's address `folderUrl`:
 // those that are web addresses, carry a picture mark and fit an entry, in page order, each
 // once.
-QStringList webPictureUrls(const QString& folderUrl, const QStringList& links);
+QStringList webPictureUrls(const QString& folderUrl, const QStringList& links,
+                           bool allTypes = false);
 
 // What a download of the URL-list entry asks for: the whole entry when it carries a scheme of
 // its own other than plain FTP (ftps, sftp, http, https); otherwise the name after its last

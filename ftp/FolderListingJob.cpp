@@ -16,7 +16,7 @@ FolderListingJob::~FolderListingJob() {
 }
 
 FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& account,
-                                          const FtpAbortCheck& abort) {
+                                          const FtpAbortCheck& abort, bool allPictureTypes) {
     const FtpClient::Listing listing = client.list(account, abort);
     FolderListingResult result;
     using Outcome = FolderListingResult::Outcome;
@@ -27,8 +27,9 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
         const std::optional<ServerAddress> address = ServerAddress::parse(account.server);
         result.urls =
             address && address->isWeb()
-                ? FolderListing::webPictureUrls(listing.directory, listing.names)
-                : FolderListing::pictureUrls(account.server, listing.directory, listing.names);
+                ? FolderListing::webPictureUrls(listing.directory, listing.names, allPictureTypes)
+                : FolderListing::pictureUrls(account.server, listing.directory, listing.names,
+                                             allPictureTypes);
         break;
     }
     case FtpStatus::FolderNotFound:
@@ -56,16 +57,16 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
     return result;
 }
 
-bool FolderListingJob::start(const FtpAccount& account) {
+bool FolderListingJob::start(const FtpAccount& account, bool allPictureTypes) {
     if (m_running || !m_client)
         return false;
     joinThread();
     m_running = true;
     auto abortFlag = std::make_shared<std::atomic<bool>>(false);
     m_abort = abortFlag;
-    m_thread = std::thread([this, client = m_client, account, abortFlag] {
-        FolderListingResult result =
-            run(*client, account, [abortFlag] { return abortFlag->load(); });
+    m_thread = std::thread([this, client = m_client, account, abortFlag, allPictureTypes] {
+        FolderListingResult result = run(
+            *client, account, [abortFlag] { return abortFlag->load(); }, allPictureTypes);
         // Queued to this object's thread; dropped with the object if it is gone by then, and
         // dropped when the caller aborted.
         QMetaObject::invokeMethod(
@@ -85,14 +86,15 @@ bool FolderListingJob::start(const FtpAccount& account) {
 
 void FolderListingJob::listFolder(std::shared_ptr<FtpClient> client, const FtpAccount& account,
                                   QObject* owner,
-                                  std::function<void(const FolderListingResult&)> done) {
+                                  std::function<void(const FolderListingResult&)> done,
+                                  bool allPictureTypes) {
     auto* job = new FolderListingJob(std::move(client), owner);
     connect(job, &FolderListingJob::finished, job, [job, done](const FolderListingResult& result) {
         job->deleteLater();
         if (done)
             done(result);
     });
-    if (!job->start(account)) {
+    if (!job->start(account, allPictureTypes)) {
         delete job;
         if (done)
             done(FolderListingResult{});

@@ -21,7 +21,8 @@ public:
     ~FolderListingJob() override;
 
     // Starts listing the account's folder; false (and nothing starts) while one still runs.
-    bool start(const FtpAccount& account);
+    // `allPictureTypes` takes the names of every picture type the program shows.
+    bool start(const FtpAccount& account, bool allPictureTypes = false);
     bool isRunning() const { return m_running; }
     // Ends the listing in progress promptly; nothing is delivered for it.
     void abort();
@@ -29,12 +30,13 @@ public:
     // Runs the listing on the calling thread: for tests and for callers with threads of their
     // own.
     static FolderListingResult run(FtpClient& client, const FtpAccount& account,
-                                   const FtpAbortCheck& abort = {});
+                                   const FtpAbortCheck& abort = {}, bool allPictureTypes = false);
 
     // Lists on a job owned by `owner` that calls `done` once, on the owner's thread, and then
     // deletes itself. When the owner goes first the listing is aborted and nothing is called.
     static void listFolder(std::shared_ptr<FtpClient> client, const FtpAccount& account,
-                           QObject* owner, std::function<void(const FolderListingResult&)> done);
+                           QObject* owner, std::function<void(const FolderListingResult&)> done,
+                           bool allPictureTypes = false);
 
 signals:
     void finished(const FolderListingResult& result);

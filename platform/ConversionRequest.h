@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ScreenInfo.h"
+#include "platform/ScreenArea.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,7 +19,7 @@ struct ConversionRequest {
     std::string picture;
     std::string bitmap;
     std::int32_t layout = 2; // an ImageLayout value; unknown values convert as Centered
-    ScreenMetrics screen;
+    ScreenArea screen;
     // Only for tests of the converter program itself: "crash", "hang", "spin" (burn CPU time),
     // "allocate" (take memory until none is left), or "probe:FOLDER" (try what its sandbox
     // forbids, creating a file in FOLDER among it). Empty for every real conversion.

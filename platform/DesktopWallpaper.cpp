@@ -21,6 +21,11 @@ bool DesktopWallpaper::show(const WallpaperValues& values) {
     return shown;
 }
 
+bool DesktopWallpaper::showEach(const std::vector<ScreenWallpaper>& pictures) {
+    const std::lock_guard lock(m_mutex);
+    return !pictures.empty() && doShowEach(pictures);
+}
+
 std::optional<WallpaperSnapshot> DesktopWallpaper::read() {
     const std::lock_guard lock(m_mutex);
     std::optional<WallpaperSnapshot> snapshot = doRead();

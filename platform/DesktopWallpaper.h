@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/ScreenInfo.h"
+
 #include <QString>
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 // The desktop's wallpaper in the program's own vocabulary: the three values "Wallpaper" (the
 // picture's full path, empty for no picture), "WallpaperStyle" and "TileWallpaper" ("1" tiled,
@@ -12,6 +15,10 @@ struct WallpaperValues {
     QString wallpaper;
     std::int32_t wallpaperStyle = 0;
     QString tileWallpaper = QStringLiteral("0");
+    // Not one of the three values: the program's own bitmap was scaled to fit the screen (the
+    // fit layouts). A desktop that scales pictures itself fits it to each screen it shows it
+    // on, whose size may differ from the one it was made for.
+    bool fitted = false;
 
     bool operator==(const WallpaperValues&) const = default;
 };
@@ -24,6 +31,12 @@ struct WallpaperSnapshot {
     QString detail;
 
     bool operator==(const WallpaperSnapshot&) const = default;
+};
+
+// One screen's picture, for a desktop that takes a picture of its own for each screen.
+struct ScreenWallpaper {
+    ScreenMetrics screen;
+    WallpaperValues values;
 };
 
 // One desktop's wallpaper service. Calls are serialised here, so the worker thread's changes
@@ -43,6 +56,14 @@ public:
     // Shows the picture of `values`; the desktop shows the file's current content even when
     // the path is the one already shown. False when the desktop could not be reached.
     bool show(const WallpaperValues& values);
+    // Whether the desktop takes a picture of its own for each screen. Where it does not, the
+    // pictures of several screens are put together into one that spans them all ("spanned":
+    // "WallpaperStyle" 22), which show() places over the whole desktop.
+    virtual bool takesEachScreen() const { return false; }
+    // Shows each picture on its screen (found by name, or by place where the desktop has no
+    // names); screens that are not listed keep what they show. False when the desktop could
+    // not be reached or takes no picture per screen.
+    bool showEach(const std::vector<ScreenWallpaper>& pictures);
     // The wallpaper as the user has it now, or nothing when it cannot be read.
     std::optional<WallpaperSnapshot> read();
     // Puts back what read() gave; a snapshot whose detail this backend did not write is put
@@ -54,6 +75,7 @@ protected:
     // is logged with a generic reason.
     virtual bool doProbe() = 0;
     virtual bool doShow(const WallpaperValues& values) = 0;
+    virtual bool doShowEach(const std::vector<ScreenWallpaper>&) { return false; }
     virtual std::optional<WallpaperSnapshot> doRead() = 0;
     virtual bool doRestore(const WallpaperSnapshot& snapshot) { return doShow(snapshot.values); }
 

@@ -8,7 +8,9 @@ class Autostart;
 class ConverterProcess;
 class DesktopWallpaper;
 class FtpClient;
+class PowerSourceWatcher;
 class Profile;
+class ScreenLockWatcher;
 class ShortcutResolver;
 
 // The platform's implementations of every adapter, chosen here and nowhere else.
@@ -22,6 +24,9 @@ struct PlatformServices {
     // Follows shortcut files; any thread may call it.
     std::unique_ptr<ShortcutResolver> shortcutResolver;
     std::unique_ptr<Autostart> autostart;
+    // What may pause the timer: nobody sees a locked screen, and the battery. Not started.
+    std::unique_ptr<ScreenLockWatcher> screenLock;
+    std::unique_ptr<PowerSourceWatcher> powerSource;
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;

@@ -1,22 +1,51 @@
 #pragma once
 
+#include "platform/ScreenArea.h"
+
+#include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <mutex>
+#include <vector>
 
-// The primary screen's size and work area in device pixels. The user-interface thread keeps
-// it current; the worker reads a consistent copy at the moment it converts a picture.
-struct ScreenMetrics {
-    QSize screen{1920, 1080};
-    QRect workArea{0, 0, 1920, 1080}; // left, top, width, height
+// One screen in device pixels (its logical size times its device pixel ratio), which is what a
+// picture is converted for, so that it is sharp on a HiDPI screen.
+struct ScreenMetrics : ScreenArea {
+    QString name;        // the output's name as the desktop knows it ("HDMI-A-1")
+    QPoint origin{0, 0}; // the top left corner on the whole desktop
+    double devicePixelRatio = 1.0;
+    bool primary = true;
+
+    QRect geometry() const { return QRect(origin, screen); }
+
+    bool operator==(const ScreenMetrics&) const = default;
 };
 
+// A bitmap file made for one screen.
+struct ScreenBitmap {
+    ScreenMetrics screen;
+    QString bitmap;
+};
+
+// Every screen of the desktop. The user-interface thread keeps it current; the worker reads a
+// consistent copy at the moment a change begins.
 class ScreenInfo {
 public:
-    ScreenMetrics metrics() const;
-    void setMetrics(const ScreenMetrics& metrics);
+    // The screens left to right, then top to bottom; never empty (one default screen when the
+    // desktop reports none).
+    std::vector<ScreenMetrics> screens() const;
+    // The primary screen (the first one when none is marked primary).
+    ScreenMetrics primary() const;
+    // Takes the screens in any order.
+    void setScreens(std::vector<ScreenMetrics> screens);
+
+    // The order pictures are given to screens in: left to right, then top to bottom.
+    static void sortForPictures(std::vector<ScreenMetrics>& screens);
+    // The primary one of `screens`, or the first; a default screen for an empty list.
+    static ScreenMetrics primaryOf(const std::vector<ScreenMetrics>& screens);
 
 private:
     mutable std::mutex m_mutex;
-    ScreenMetrics m_metrics;
+    std::vector<ScreenMetrics> m_screens{ScreenMetrics{}};
 };

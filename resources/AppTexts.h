@@ -49,6 +49,11 @@ inline constexpr const char* kAddFileFilters =
     "Supported files(*.bmp;*.gif;*.jpg;*.tga;*.pcx;*.tif)|*.bmp; *.gif; *.jpg; *.tga; *.pcx; "
     "*.tif|BMP Files(*.BMP)|*.BMP|GIF Files(*.GIF)|*.GIF|PCX Files(*.PCX)|*.PCX|Targa "
     "Files(*.TGA)|*.TGA|Jpeg Files(*.JPG)|*.JPG|Tif Files(*.TIF)|*.TIF||";
+// The Add chooser's first filter when "AllPictureTypes" is on, in the same form.
+inline constexpr const char* kAllPictureTypesFilter =
+    "All pictures(*.bmp;*.gif;*.jpg;*.jpeg;*.jpe;*.jfif;*.tif;*.tiff;*.pcx;*.tga;*.png;*.webp;"
+    "*.heic;*.heif;*.avif)|*.bmp; *.gif; *.jpg; *.jpeg; *.jpe; *.jfif; *.tif; *.tiff; *.pcx; "
+    "*.tga; *.png; *.webp; *.heic; *.heif; *.avif|";
 inline constexpr const char* kTooLongCaption = "Warning";
 inline constexpr const char* kPathTooLong =
     "This path is too long for a list entry and was not added:\n%1";

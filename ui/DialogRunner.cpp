@@ -17,16 +17,19 @@ void bringToFront(QDialog& dialog) {
 
 DialogRunner::DialogRunner(Hooks hooks) : m_hooks(std::move(hooks)) {
     if (!m_hooks.listFolder && m_hooks.ftp)
-        m_hooks.listFolder = [this](const FtpAccount& account, PropertiesDialog::ListingDone done) {
-            listWithJob(account, std::move(done));
+        m_hooks.listFolder = [this](const FtpAccount& account, bool allPictureTypes,
+                                    PropertiesDialog::ListingDone done) {
+            listWithJob(account, allPictureTypes, std::move(done));
         };
 }
 
 DialogRunner::~DialogRunner() = default;
 
-void DialogRunner::listWithJob(const FtpAccount& account, PropertiesDialog::ListingDone done) {
+void DialogRunner::listWithJob(const FtpAccount& account, bool allPictureTypes,
+                               PropertiesDialog::ListingDone done) {
     // A listing still running when the runner ends is aborted and reports nothing.
-    FolderListingJob::listFolder(m_hooks.ftp, account, m_jobs.get(), std::move(done));
+    FolderListingJob::listFolder(m_hooks.ftp, account, m_jobs.get(), std::move(done),
+                                 allPictureTypes);
 }
 
 std::optional<WallpaperSettings>

@@ -22,7 +22,7 @@ public:
         QString appName;
         std::function<void()> changeNow{};
         // Lists server folders for "Get list"; when empty, listings run as jobs on `ftp`.
-        std::function<void(const FtpAccount&, PropertiesDialog::ListingDone)> listFolder{};
+        std::function<void(const FtpAccount&, bool, PropertiesDialog::ListingDone)> listFolder{};
         std::shared_ptr<FtpClient> ftp{};
     };
 
@@ -40,13 +40,14 @@ public:
     void cancelModalDialog();
 
     // How "Get list" lists a server folder (empty when there is no way to).
-    const std::function<void(const FtpAccount&, PropertiesDialog::ListingDone)>&
+    const std::function<void(const FtpAccount&, bool, PropertiesDialog::ListingDone)>&
     listFolder() const {
         return m_hooks.listFolder;
     }
 
 private:
-    void listWithJob(const FtpAccount& account, PropertiesDialog::ListingDone done);
+    void listWithJob(const FtpAccount& account, bool allPictureTypes,
+                     PropertiesDialog::ListingDone done);
 
     Hooks m_hooks;
     // Parent of the listing jobs still running: ending the runner aborts and joins them.

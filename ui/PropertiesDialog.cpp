@@ -135,7 +135,8 @@ void PropertiesDialog::connectCommands() {
     for (int id : {T::IdStartPath, T::IdMinute, T::IdHour, T::IdSeconds})
         connect(edit(id), &QLineEdit::textChanged, this, enableApply);
     for (int id : {T::IdCentered, T::IdTile, T::IdFitOnDesktop, T::IdCentredInWorkArea,
-                   T::IdRunSlideShowCtrl})
+                   T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery,
+                   T::IdAllPictureTypes, T::IdEachScreen})
         connect(button(id), &QAbstractButton::clicked, this, enableApply);
     for (int id : T::kSourceRadios)
         connect(button(id), &QAbstractButton::clicked, this, [this] {
@@ -252,6 +253,10 @@ bool PropertiesDialog::readForm() {
     m_record.FtpPassword = edit(T::IdFtpPassword)->text();
     m_record.FtpLogin = edit(T::IdFtpLogin)->text();
     m_record.FtpFolder = edit(T::IdFtpFolder)->text();
+    m_record.PauseWhenLocked = ticked(T::IdPauseWhenLocked);
+    m_record.PauseOnBattery = ticked(T::IdPauseOnBattery);
+    m_record.AllPictureTypes = ticked(T::IdAllPictureTypes);
+    m_record.EachScreen = ticked(T::IdEachScreen);
     return true;
 }
 
@@ -283,6 +288,10 @@ void PropertiesDialog::fillForm() {
     edit(T::IdFtpPassword)->setText(m_record.FtpPassword);
     edit(T::IdFtpLogin)->setText(m_record.FtpLogin);
     edit(T::IdFtpFolder)->setText(m_record.FtpFolder);
+    tick(T::IdPauseWhenLocked, m_record.PauseWhenLocked);
+    tick(T::IdPauseOnBattery, m_record.PauseOnBattery);
+    tick(T::IdAllPictureTypes, m_record.AllPictureTypes);
+    tick(T::IdEachScreen, m_record.EachScreen);
 }
 
 void PropertiesDialog::hideModeControls() {
@@ -368,8 +377,11 @@ void PropertiesDialog::applyNow() {
     setApplyEnabled(false);
 }
 
-QStringList PropertiesDialog::addFileFilters() {
-    const QStringList parts = latin(AppTexts::kAddFileFilters).split(u'|');
+QStringList PropertiesDialog::addFileFilters(bool allPictureTypes) {
+    const QString text =
+        allPictureTypes ? latin(AppTexts::kAllPictureTypesFilter) + latin(AppTexts::kAddFileFilters)
+                        : latin(AppTexts::kAddFileFilters);
+    const QStringList parts = text.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty())
@@ -383,7 +395,8 @@ QStringList PropertiesDialog::addFileFilters() {
 }
 
 void PropertiesDialog::addFile() {
-    const QString path = m_services.chooseFile(m_lastAddFolder, addFileFilters());
+    const bool allTypes = m_controls->get<QAbstractButton>(T::IdAllPictureTypes)->isChecked();
+    const QString path = m_services.chooseFile(m_lastAddFolder, addFileFilters(allTypes));
     if (path.isEmpty())
         return;
     appendPath(path);
@@ -436,12 +449,13 @@ void PropertiesDialog::getList() {
     // would have been with the dialog open, but nothing of the dialog is touched.
     std::shared_ptr<bool> alive = m_alive;
     SlideShowState* state = m_services.state;
-    m_services.listFolder(account, [this, alive, state, account](const FolderListingResult& r) {
-        if (*alive)
-            finishGetList(account, r);
-        else if (r.outcome == FolderListingResult::Outcome::Listed)
-            ListEditor::storeAll(*state, ListEditor::Which::Urls, r.urls);
-    });
+    m_services.listFolder(account, m_record.AllPictureTypes != 0,
+                          [this, alive, state, account](const FolderListingResult& r) {
+                              if (*alive)
+                                  finishGetList(account, r);
+                              else if (r.outcome == FolderListingResult::Outcome::Listed)
+                                  ListEditor::storeAll(*state, ListEditor::Which::Urls, r.urls);
+                          });
 }
 
 void PropertiesDialog::finishGetList(const FtpAccount& account, const FolderListingResult& r) {

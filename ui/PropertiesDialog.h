@@ -36,8 +36,9 @@ public:
         std::function<bool()> mainWindowExists{};
         // Signals a change at once and restarts the interval count.
         std::function<void()> changeNow{};
-        // Lists a server folder off the user-interface thread and calls `done` on it.
-        std::function<void(const FtpAccount&, ListingDone done)> listFolder{};
+        // Lists a server folder off the user-interface thread and calls `done` on it; the flag
+        // takes the names of every picture type the program shows ("AllPictureTypes").
+        std::function<void(const FtpAccount&, bool allPictureTypes, ListingDone done)> listFolder{};
         // Seams: a message box; the folder chooser (empty when cancelled); the file chooser
         // (start folder, filters with the first preselected; empty when cancelled); the bottom
         // edge of the usable screen area.
@@ -82,8 +83,8 @@ public:
     bool getListRunning() const { return m_listing; }
 
     // The Add chooser's filter string translated to the toolkit's "Description (patterns)"
-    // filters, in order.
-    static QStringList addFileFilters();
+    // filters, in order; `allPictureTypes` puts a filter for every picture type first.
+    static QStringList addFileFilters(bool allPictureTypes = false);
 
 protected:
     void showEvent(QShowEvent* event) override;

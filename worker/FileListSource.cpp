@@ -1,5 +1,6 @@
 #include "worker/FileListSource.h"
 
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WorkerRun.h"
@@ -15,13 +16,11 @@ SourceResult FileListSource::run(WorkerRun& run) {
         return SourceResult::NothingToShow;
     }
 
-    const std::optional<PictureMatch> picture =
-        PictureTest::test(*entry, run.services().resolveShortcut);
-    if (picture && QFileInfo(picture->path).isFile()) {
+    const std::optional<PictureMatch> picture = run.testPicture(*entry);
+    if (picture && RegularFile::isRegular(picture->path)) {
         run.makeChange(picture->path, PictureTest::bitmapName(picture->upperPath),
                        WorkerRun::nextEntry(ListKind::Files));
-        run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-                PictureTest::lastComponent(*entry, QLatin1Char('/')));
+        run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
         run.waitForChange();
         return SourceResult::Shown;
     }

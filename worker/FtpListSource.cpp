@@ -25,8 +25,8 @@ SourceResult FtpListSource::run(WorkerRun& run) {
         remoteName.isEmpty() ? QString() : run.download(FolderListing::downloadTarget(*entry));
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
         run.makeChange(local, baseName + QStringLiteral(".bmp"),
-                       WorkerRun::nextEntry(ListKind::Urls));
-        run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + remoteName);
+                       WorkerRun::nextEntry(ListKind::Urls), *entry);
+        run.tipPicture(remoteName);
         run.waitForChange();
         return SourceResult::Shown;
     }

@@ -9,3 +9,8 @@ inline constexpr std::array<const char*, 8> PictureExtensions{"*",    ".lnk", ".
 
 inline constexpr std::size_t kShortcutExtension = 1;
 inline constexpr std::size_t kFirstPictureExtension = 2;
+
+// The picture types taken besides the table's when "AllPictureTypes" is on, matched the same
+// way.
+inline constexpr std::array<const char*, 8> MorePictureExtensions{
+    ".png", ".webp", ".jpeg", ".jpe", ".jfif", ".heic", ".heif", ".avif"};

@@ -1,19 +1,27 @@
 #include "worker/PictureTest.h"
 
+#include "platform/FileName.h"
 #include "worker/PictureExtensions.h"
 
 #include <array>
 
 namespace {
 
-// The table in upper case, made once: the test runs for every file of a folder walk.
+template <std::size_t N> std::array<QString, N> upperCase(const std::array<const char*, N>& table) {
+    std::array<QString, N> upper;
+    for (std::size_t i = 0; i < N; ++i)
+        upper[i] = QString::fromLatin1(table[i]).toUpper();
+    return upper;
+}
+
+// The tables in upper case, made once: the test runs for every file of a folder walk.
 const std::array<QString, PictureExtensions.size()>& upperExtensions() {
-    static const std::array<QString, PictureExtensions.size()> table = [] {
-        std::array<QString, PictureExtensions.size()> upper;
-        for (std::size_t i = 0; i < PictureExtensions.size(); ++i)
-            upper[i] = QString::fromLatin1(PictureExtensions[i]).toUpper();
-        return upper;
-    }();
+    static const auto table = upperCase(PictureExtensions);
+    return table;
+}
+
+const std::array<QString, MorePictureExtensions.size()>& upperMoreExtensions() {
+    static const auto table = upperCase(MorePictureExtensions);
     return table;
 }
 
@@ -21,25 +29,41 @@ bool containsType(const QString& upper, std::size_t index) {
     return upper.contains(upperExtensions()[index]);
 }
 
+// Whether the upper-case path holds a picture type: the table's, and the others when
+// `allTypes` is on.
+bool containsPictureType(const QString& upper, bool allTypes) {
+    for (std::size_t i = kFirstPictureExtension; i < PictureExtensions.size(); ++i)
+        if (containsType(upper, i))
+            return true;
+    if (allTypes)
+        for (const QString& type : upperMoreExtensions())
+            if (upper.contains(type))
+                return true;
+    return false;
+}
+
 } // namespace
 
-std::optional<PictureMatch> PictureTest::test(const QString& path, const Resolver& resolve) {
+std::optional<PictureMatch> PictureTest::test(const QString& path, const Resolver& resolve,
+                                              bool allTypes) {
     const QString upper = path.toUpper();
     if (containsType(upper, kShortcutExtension)) {
         const QString target = resolve ? resolve(path) : path;
         const QString upperTarget = target.toUpper();
-        for (std::size_t j = kFirstPictureExtension; j < PictureExtensions.size(); ++j)
-            if (containsType(upperTarget, j))
-                return PictureMatch{target, upperTarget, true};
+        if (containsPictureType(upperTarget, allTypes))
+            return PictureMatch{target, upperTarget, true};
     }
-    for (std::size_t i = kFirstPictureExtension; i < PictureExtensions.size(); ++i)
-        if (containsType(upper, i))
-            return PictureMatch{path, upper, false};
+    if (containsPictureType(upper, allTypes))
+        return PictureMatch{path, upper, false};
     return std::nullopt;
 }
 
 QString PictureTest::bitmapName(const QString& upperPath) {
-    QString name = lastComponent(upperPath, QLatin1Char('/'));
+    // The bitmap is a file of the program's own: bytes of the picture's name that are not
+    // UTF-8 (upper-casing has made them replacement characters) become "_", so that every
+    // desktop can take its name.
+    QString name = FileName::withRawBytesAs(lastComponent(upperPath, QLatin1Char('/')), u'_');
+    name.replace(QChar(QChar::ReplacementCharacter), u'_');
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);

@@ -21,7 +21,9 @@ class PictureTest {
 public:
     using Resolver = std::function<QString(const QString& path)>;
 
-    static std::optional<PictureMatch> test(const QString& path, const Resolver& resolve);
+    // `allTypes` adds MorePictureExtensions to the table's types.
+    static std::optional<PictureMatch> test(const QString& path, const Resolver& resolve,
+                                            bool allTypes = false);
 
     // The bitmap's file name for a picture: the last component of `upperPath`, with everything
     // from its last "." on replaced by ".bmp" (".bmp" is appended to a name without a dot).

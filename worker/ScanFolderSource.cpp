@@ -1,7 +1,9 @@
 #include "worker/ScanFolderSource.h"
 
 #include "ftp/FolderListing.h"
+#include "platform/FileName.h"
 #include "platform/FolderIdentity.h"
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WallpaperSettings.h"
@@ -33,7 +35,7 @@ std::optional<std::vector<DirEntry>> listFolder(const std::filesystem::path& fol
         if (error)
             break;
         std::error_code ignored;
-        entries.push_back({QFile::decodeName(QByteArray::fromStdString(it->path().filename())),
+        entries.push_back({FileName::fromNative(QByteArray::fromStdString(it->path().filename())),
                            it->is_directory(ignored)});
     }
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
@@ -85,7 +87,7 @@ void ScanFolderSource::walk(const QString& folder) {
     if (!identity || !m_visited.insert(*identity).second)
         return;
     const std::optional<std::vector<DirEntry>> entries =
-        listFolder(std::filesystem::path(QFile::encodeName(folder).toStdString()));
+        listFolder(std::filesystem::path(FileName::toNative(folder).toStdString()));
     if (!entries)
         return;
 
@@ -107,9 +109,8 @@ void ScanFolderSource::walk(const QString& folder) {
 }
 
 void ScanFolderSource::meetFile(const QString& path, const QString& name) {
-    const std::optional<PictureMatch> picture =
-        PictureTest::test(path, m_run.services().resolveShortcut);
-    if (!picture || !QFileInfo(picture->path).isFile())
+    const std::optional<PictureMatch> picture = m_run.testPicture(path);
+    if (!picture || !RegularFile::isRegular(picture->path))
         return;
     ++m_counter;
     const QString bitmapName = PictureTest::bitmapName(picture->upperPath);
@@ -126,7 +127,7 @@ void ScanFolderSource::meetFile(const QString& path, const QString& name) {
         m_run.makeChange(picture->path, bitmapName, [number](SlideShowState::Data& d) {
             d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
         });
-        m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) + name);
+        m_run.tipPicture(name);
         break;
     }
     case SourceMode::FileList:
@@ -150,8 +151,7 @@ void ScanFolderSource::showFromFileList(const QString& bitmapName) {
     }
     // The entry as stored: no picture test and no shortcut resolution in this branch.
     m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files));
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-              PictureTest::lastComponent(*entry, QLatin1Char('/')));
+    m_run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
 }
 
 void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
@@ -171,7 +171,6 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
-    const bool converted = m_run.makeChange(local, bitmapName, advance);
-    m_run.tip(QString::fromLatin1(AppTexts::kTipPrefix) +
-              (converted ? m_run.bitmapPath(bitmapName) : remoteName));
+    const bool converted = m_run.makeChange(local, bitmapName, advance, *entry);
+    m_run.tipPicture(converted ? m_run.bitmapPath(bitmapName) : remoteName);
 }

@@ -28,6 +28,9 @@ public:
         EntryList fileList;
         EntryList urlList;
         bool listsLoaded = false;
+        // The picture on the desktop now, as its source names it (a path, or an FTP address);
+        // empty until the first change.
+        QString currentPicture;
 
         const EntryList& list(ListKind kind) const {
             return kind == ListKind::Files ? fileList : urlList;

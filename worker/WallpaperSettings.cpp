@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 16> kTable{{
+const std::array<SettingEntry, 20> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -25,19 +25,29 @@ const std::array<SettingEntry, 16> kTable{{
     {"FtpLogin", &W::FtpLogin, "anonymous"},
     {"FtpPassword", &W::FtpPassword, "wexolvra"},
     {"FtpFolder", &W::FtpFolder, ""},
+    // Nobody sees a locked desktop, so the timer waits by default.
+    {"PauseWhenLocked", &W::PauseWhenLocked, std::int64_t{1}},
+    {"PauseOnBattery", &W::PauseOnBattery, std::int64_t{0}},
+    {"AllPictureTypes", &W::AllPictureTypes, std::int64_t{0}},
+    {"EachScreen", &W::EachScreen, std::int64_t{0}},
 }};
 
-constexpr std::array<const char*, 16> kLoadOrder{
+// Kept in columns, so that settings added later change only the lines they add.
+// clang-format off
+constexpr std::array<const char*, 20> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
-    "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos"};
+    "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos",
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
 
-constexpr std::array<const char*, 16> kSaveOrder{
+constexpr std::array<const char*, 20> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
-    "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder"};
+    "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder",
+    "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen"};
+// clang-format on
 
 } // namespace
 

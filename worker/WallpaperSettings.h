@@ -35,6 +35,12 @@ struct WallpaperSettings {
     QString FtpLogin;
     QString FtpPassword;
     QString FtpFolder;
+    std::int32_t PauseWhenLocked{};
+    std::int32_t PauseOnBattery{};
+    // 1: the picture test also takes PNG, WebP, HEIF, AVIF and the other JPEG names.
+    std::int32_t AllPictureTypes{};
+    // 1: with several screens, each change gives every screen a picture of its own.
+    std::int32_t EachScreen{};
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);
@@ -63,7 +69,7 @@ namespace SettingsTable {
 inline constexpr const char* kSection = "Settings";
 inline constexpr const char* kDefaultFtpServer = "ftp.tessaron.invalid";
 
-// All sixteen settings in the record's order, each declared once.
+// Every setting in the record's order, each declared once.
 std::span<const SettingEntry> all();
 const SettingEntry& find(const char* key);
 

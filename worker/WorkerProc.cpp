@@ -36,6 +36,11 @@ void reportFailure(const char* what) {
 } // namespace
 
 int WorkerProc(WorkerRun& run) {
+    // A change over several screens cut short by a stop leaves none of its private bitmaps.
+    struct Discard {
+        WorkerRun& run;
+        ~Discard() { run.discardChange(); }
+    } discard{run};
     try {
         run.prepareWallpaperFolder();
 
@@ -58,7 +63,11 @@ int WorkerProc(WorkerRun& run) {
                 result = FtpListSource::run(run);
                 break;
             }
-            if (result == SourceResult::NothingToShow)
+            // A source with nothing more to show ends a change over several screens with the
+            // pictures it has; that change then waits like any other.
+            if (result == SourceResult::NothingToShow && run.changePending())
+                run.waitForChange();
+            else if (result == SourceResult::NothingToShow)
                 run.waitAfterNothingShown();
         }
     } catch (const WorkerRun::Stopped&) {

@@ -1,6 +1,8 @@
 #include "worker/WorkerRun.h"
 
+#include "platform/FileName.h"
 #include "platform/LogCategories.h"
+#include "resources/AppTexts.h"
 #include "worker/TipChannel.h"
 
 #include <QCoreApplication>
@@ -35,9 +37,26 @@ QString joinPath(const QString& folder, const QString& name) {
 // no other run uses: the process (another session may share the folder) and a run number.
 QString stagingName() {
     static std::atomic<std::uint64_t> runs{0};
-    return QStringLiteral(".converting-%1-%2.bmp")
+    return QStringLiteral(".converting-%1-%2")
         .arg(QCoreApplication::applicationPid())
         .arg(runs.fetch_add(1) + 1);
+}
+
+// `name` unless `used` has it; else the name with "-2", "-3", ... before its ".bmp".
+QString unusedName(const QString& name, const QStringList& used) {
+    if (!used.contains(name))
+        return name;
+    const QString stem = name.endsWith(QLatin1String(".bmp")) ? name.chopped(4) : name;
+    for (int n = 2;; ++n) {
+        const QString candidate = stem + QStringLiteral("-%1.bmp").arg(n);
+        if (!used.contains(candidate))
+            return candidate;
+    }
+}
+
+void removeFile(const QString& path) {
+    std::error_code ignored;
+    fs::remove(fsPath(path), ignored);
 }
 
 } // namespace
@@ -46,7 +65,8 @@ WorkerRun::WorkerRun(SlideShowState& state, TipChannel& tips, ChangeServices ser
                      QString wallpaperDir, QString dataDir, std::shared_ptr<Shared> shared)
     : m_state(state), m_tips(tips), m_services(std::move(services)),
       m_wallpaperDir(std::move(wallpaperDir)), m_dataDir(std::move(dataDir)),
-      m_stagingPath(joinPath(m_wallpaperDir, stagingName())), m_shared(std::move(shared)) {}
+      m_stagingName(stagingName()), m_stagingPath(stagingPath(QString())),
+      m_shared(std::move(shared)) {}
 
 void WorkerRun::requestChange() {
     {
@@ -95,6 +115,15 @@ void WorkerRun::throwIfCancelled() const {
 }
 
 void WorkerRun::waitForChange() {
+    if (m_change) {
+        // The source goes on to its next picture while screens are still without one.
+        if (m_change->stepTaken && !m_change->complete()) {
+            m_change->stepTaken = false;
+            checkStop();
+            return;
+        }
+        finishChange();
+    }
     {
         std::unique_lock lock(m_signalMutex);
         m_signal.wait(lock, [this] { return m_changeRequested || m_stopRequested; });
@@ -143,6 +172,19 @@ void WorkerRun::tip(const QString& text) {
         m_tips.post(text);
 }
 
+void WorkerRun::tipPicture(const QString& name) {
+    if (m_change)
+        m_change->names.append(FileName::withRawBytesAs(name));
+    else
+        tip(QString::fromLatin1(AppTexts::kTipPrefix) + FileName::withRawBytesAs(name));
+}
+
+std::optional<PictureMatch> WorkerRun::testPicture(const QString& path) {
+    const bool allTypes =
+        read([](const SlideShowState::Data& d) { return d.settings.AllPictureTypes != 0; });
+    return PictureTest::test(path, m_services.resolveShortcut, allTypes);
+}
+
 std::optional<QString> WorkerRun::currentEntry(ListKind kind) {
     return modify([kind](SlideShowState::Data& d) { return ::currentEntry(d, kind); });
 }
@@ -153,6 +195,19 @@ WorkerRun::Advance WorkerRun::nextEntry(ListKind kind) {
 
 QString WorkerRun::bitmapPath(const QString& bitmapName) const {
     return joinPath(m_wallpaperDir, bitmapName);
+}
+
+QString WorkerRun::stagingPath(const QString& suffix) const {
+    return joinPath(m_wallpaperDir, m_stagingName + suffix + QStringLiteral(".bmp"));
+}
+
+std::vector<ScreenMetrics> WorkerRun::currentScreens() const {
+    std::vector<ScreenMetrics> screens;
+    if (m_services.screens)
+        screens = m_services.screens();
+    if (screens.empty())
+        screens.push_back(ScreenMetrics{});
+    return screens;
 }
 
 void WorkerRun::prepareWallpaperFolder() {
@@ -199,8 +254,10 @@ void WorkerRun::emptyWallpaperFolder() const {
     for (fs::directory_iterator it(fsPath(m_wallpaperDir), error), end; !error && it != end;
          it.increment(error)) {
         std::error_code entryError;
-        // Folders (and links to folders) stay.
-        if (it->is_directory(entryError) || fs::remove(it->path(), entryError) || !entryError)
+        // Folders (and links to folders) stay, and so do this run's own unfinished bitmaps.
+        if (it->is_directory(entryError) ||
+            qPath(it->path().filename()).startsWith(m_stagingName) ||
+            fs::remove(it->path(), entryError) || !entryError)
             continue;
         qCWarning(lcWorker).noquote()
             << QStringLiteral("Cannot delete %1 from the wallpaper folder: %2")
@@ -211,11 +268,20 @@ void WorkerRun::emptyWallpaperFolder() const {
                                              .arg(m_wallpaperDir, reason(error));
 }
 
-bool WorkerRun::makeChange(const QString& source, const QString& bitmapName,
-                           const Advance& advance) {
+bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                           const QString& shownAs) {
+    if (m_change)
+        return takeForScreen(source, bitmapName, advance, shownAs);
+    const auto [layout, eachScreen] = read([](const SlideShowState::Data& d) {
+        return std::pair(d.settings.Layout, d.settings.EachScreen != 0);
+    });
+    std::vector<ScreenMetrics> screens = currentScreens();
+    if (eachScreen && screens.size() > 1) {
+        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
+        return takeForScreen(source, bitmapName, advance, shownAs);
+    }
+
     const QString bitmap = bitmapPath(bitmapName);
-    const std::int32_t layout =
-        read([](const SlideShowState::Data& d) { return d.settings.Layout; });
     bool folderReady = false;
     {
         std::lock_guard gate(m_gateMutex);
@@ -224,12 +290,33 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName,
         if (folderReady)
             emptyWallpaperFolder();
     }
-    const bool shown = folderReady && m_services.convert && convertAndApply(source, bitmap, layout);
-    modify(advance);
+    const bool shown = folderReady && m_services.convert &&
+                       convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
+                                       [&](SlideShowState::Data& d) {
+                                           advance(d);
+                                           d.currentPicture = shownAs.isEmpty() ? source : shownAs;
+                                       });
+    // A picture that was not shown uses up its turn all the same.
+    if (!shown)
+        modify(advance);
     return shown;
 }
 
-bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout) {
+bool WorkerRun::convert(const QString& source, const QString& staging, std::int32_t layout,
+                        const ScreenMetrics& screen) {
+    m_converting.store(true);
+    struct Reset {
+        std::atomic<bool>& flag;
+        ~Reset() { flag.store(false); }
+    } reset{m_converting};
+    // Either the stopping thread sees the flag and ends the conversion, or this test sees its
+    // stop.
+    checkStop();
+    return m_services.convert(source, staging, layout, screen);
+}
+
+bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
+                                const ScreenMetrics& screen, const Advance& onShown) {
     // Removed on every way out; after the move into place there is nothing left to remove.
     struct Staged {
         fs::path path;
@@ -238,18 +325,8 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
             fs::remove(path, ignored);
         }
     } staged{fsPath(m_stagingPath)};
-    {
-        m_converting.store(true);
-        struct Reset {
-            std::atomic<bool>& flag;
-            ~Reset() { flag.store(false); }
-        } reset{m_converting};
-        // Either the stopping thread sees the flag and ends the conversion, or this test sees
-        // its stop.
-        checkStop();
-        if (!m_services.convert(source, m_stagingPath, layout))
-            return false;
-    }
+    if (!convert(source, m_stagingPath, layout, screen))
+        return false;
 
     std::lock_guard gate(m_gateMutex);
     throwIfCancelled();
@@ -263,7 +340,107 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
     }
     if (m_services.apply)
         m_services.apply(bitmap, layout);
+    // Under the same gate as the application: a stop can no longer come between the two and
+    // leave the picture just shown to be shown again after a restart.
+    m_state.modify(onShown);
     return true;
+}
+
+bool WorkerRun::takeForScreen(const QString& source, const QString& bitmapName,
+                              const Advance& advance, const QString& shownAs) {
+    ScreenChange& change = *m_change;
+    const std::size_t screen = change.parts.size();
+    const QString staging = stagingPath(QStringLiteral("-%1").arg(screen + 1));
+    bool folderReady = false;
+    {
+        std::lock_guard gate(m_gateMutex);
+        throwIfCancelled();
+        folderReady = ensureWallpaperFolder();
+    }
+    const bool converted = folderReady && m_services.convert &&
+                           convert(source, staging, change.layout, change.screens[screen]);
+    if (converted) {
+        change.parts.push_back({staging, bitmapName});
+        change.shown.append(shownAs.isEmpty() ? source : shownAs);
+    } else {
+        removeFile(staging);
+        ++change.failed;
+    }
+    change.stepTaken = true;
+    modify(advance);
+    return converted;
+}
+
+void WorkerRun::discardChange() {
+    if (!m_change)
+        return;
+    for (const ScreenChange::Part& part : m_change->parts)
+        removeFile(part.staging);
+    removeFile(stagingPath(QStringLiteral("-all")));
+    m_change.reset();
+}
+
+void WorkerRun::finishChange() {
+    const ScreenChange change = std::move(*m_change);
+    m_change.reset();
+    const QString composed = stagingPath(QStringLiteral("-all"));
+    // This run's private bitmaps go on every way out; those put in place are gone by then.
+    struct Cleanup {
+        const ScreenChange& change;
+        const QString& composed;
+        ~Cleanup() {
+            for (const ScreenChange::Part& part : change.parts)
+                removeFile(part.staging);
+            removeFile(composed);
+        }
+    } cleanup{change, composed};
+
+    // Screens left without a picture (the source had no more, or too many failed) show the
+    // pictures taken, again from the first.
+    std::vector<ScreenBitmap> staged;
+    for (std::size_t i = 0; i < change.screens.size() && !change.parts.empty(); ++i)
+        staged.push_back({change.screens[i], change.parts[i % change.parts.size()].staging});
+    const bool composedOk = !staged.empty() && m_services.compose &&
+                            m_services.compose(staged, change.layout, composed);
+
+    {
+        std::lock_guard gate(m_gateMutex);
+        throwIfCancelled();
+        if (ensureWallpaperFolder())
+            emptyWallpaperFolder();
+        // Every picture failed: the folder is emptied and the wallpaper stays, as for one screen.
+        if (!staged.empty()) {
+            const auto putInPlace = [this](const QString& from, const QString& name) {
+                const QString to = bitmapPath(name);
+                std::error_code error;
+                fs::rename(fsPath(from), fsPath(to), error);
+                if (error)
+                    qCWarning(lcWorker).noquote()
+                        << QStringLiteral("Cannot put the wallpaper bitmap %1 in place: %2")
+                               .arg(to, reason(error));
+                return to;
+            };
+            if (m_services.compose) {
+                if (composedOk && m_services.applySpanned)
+                    m_services.applySpanned(putInPlace(composed, change.parts.front().bitmapName));
+            } else {
+                QStringList names;
+                std::vector<QString> placed;
+                for (const ScreenChange::Part& part : change.parts) {
+                    names.append(unusedName(part.bitmapName, names));
+                    placed.push_back(putInPlace(part.staging, names.back()));
+                }
+                for (std::size_t i = 0; i < staged.size(); ++i)
+                    staged[i].bitmap = placed[i % placed.size()];
+                if (m_services.applyEach)
+                    m_services.applyEach(staged, change.layout);
+            }
+            m_state.modify([&change](SlideShowState::Data& d) {
+                d.currentPicture = change.shown.join(QStringLiteral(", "));
+            });
+        }
+    }
+    tip(QString::fromLatin1(AppTexts::kTipPrefix) + change.names.join(QStringLiteral(", ")));
 }
 
 QString WorkerRun::download(const QString& remoteName) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "worker/ChangeServices.h"
+#include "worker/PictureTest.h"
 #include "worker/SlideShowState.h"
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +23,15 @@ class TipChannel;
 // requested the run touches nothing shared again: every access checks the stop under the
 // same gate that the stopping thread takes, and a stopped run ends at its next stop test.
 // That includes the wallpaper folder: a stopped run neither empties it nor puts a bitmap in it.
+//
+// With "EachScreen" on and several screens, one change spans as many steps of the source as
+// there are screens: each picture the source shows (makeChange) is converted for the next
+// screen, left to right, then top to bottom, and advances the source's position at once; a
+// picture that fails is passed over (at most as many as there are screens, so that a folder of
+// unreadable pictures is not walked round and round). The change is put in place and applied
+// when every screen has its picture, or when the source stops for a wait before that (it had
+// nothing more to show), screens left over showing the pictures taken again; only then is the
+// next change request awaited. The sources need not know.
 class WorkerRun {
 public:
     // How a change moves its source's position on, applied under the state's lock.
@@ -76,6 +87,12 @@ public:
 
     // Sets the tray tip, unless the run was stopped or the window is gone.
     void tip(const QString& text);
+    // The tip of a picture shown (or passed over): "Tessaron - " and its name; a change over
+    // several screens names all its pictures, separated by ", ".
+    void tipPicture(const QString& name);
+
+    // The picture test with the picture types the settings choose now.
+    std::optional<PictureMatch> testPicture(const QString& path);
 
     // The text of the list's current entry, its position wrapped first; nothing when the
     // list is empty.
@@ -94,8 +111,14 @@ public:
     // the folder's place is replaced by a real folder, never emptied. The bitmap is converted
     // under a name of this run's own and moved into place under the gate, so a run stopped
     // meanwhile leaves nothing behind and never replaces its successor's bitmap. True when
-    // the bitmap was converted and put in place.
-    bool makeChange(const QString& source, const QString& bitmapName, const Advance& advance);
+    // the bitmap was converted and put in place; the state's current picture is then
+    // `shownAs`, or `source` when that is empty (with several screens, every screen's, joined).
+    bool makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                    const QString& shownAs = {});
+    // Whether a change over several screens has taken some pictures and waits for more.
+    bool changePending() const { return m_change.has_value(); }
+    // Removes what an unfinished change over several screens left (its private bitmaps).
+    void discardChange();
 
     // The download of the FTP source; "" on failure, when there is no downloader, or when
     // the run is stopped meanwhile.
@@ -107,11 +130,39 @@ public:
     Shared& shared() { return *m_shared; }
 
 private:
+    // A change over several screens, filled one step of the source at a time.
+    struct ScreenChange {
+        struct Part {
+            QString staging;    // this run's private name until the change is put in place
+            QString bitmapName; // named after the picture
+        };
+        std::vector<ScreenMetrics> screens;
+        std::int32_t layout = 0;
+        std::vector<Part> parts; // converted, for screens 0, 1, ... in order
+        std::size_t failed = 0;
+        QStringList names; // every picture taken, for the tip
+        QStringList shown; // the pictures converted, for the state's current picture
+        bool stepTaken = false;
+
+        bool complete() const { return parts.size() == screens.size() || failed >= screens.size(); }
+    };
+
     void throwIfCancelled() const;
-    // Both called with the gate held.
+    // Both called with the gate held. The wallpaper folder is emptied of everything but this
+    // run's own private bitmaps.
     bool ensureWallpaperFolder() const;
     void emptyWallpaperFolder() const;
-    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout);
+    // Converts into `staging`; a stop ends the conversion at once (false, or Stopped thrown).
+    bool convert(const QString& source, const QString& staging, std::int32_t layout,
+                 const ScreenMetrics& screen);
+    // Runs `onShown` on the state, under the gate, once the bitmap is applied.
+    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
+                         const ScreenMetrics& screen, const Advance& onShown);
+    bool takeForScreen(const QString& source, const QString& bitmapName, const Advance& advance,
+                       const QString& shownAs);
+    void finishChange();
+    QString stagingPath(const QString& suffix) const;
+    std::vector<ScreenMetrics> currentScreens() const;
     bool stopRequested();
 
     SlideShowState& m_state;
@@ -119,7 +170,9 @@ private:
     const ChangeServices m_services;
     const QString m_wallpaperDir;
     const QString m_dataDir;
-    // The name this run converts to before the bitmap is moved into place.
+    // The name this run converts to before the bitmap is moved into place, and the start of
+    // the names of its other private bitmaps.
+    const QString m_stagingName;
     const QString m_stagingPath;
     const std::shared_ptr<Shared> m_shared;
 
@@ -135,4 +188,6 @@ private:
     std::atomic<bool> m_downloading{false};
     std::atomic<bool> m_converting{false};
     std::chrono::steady_clock::time_point m_attemptStart{};
+    // Worker thread only.
+    std::optional<ScreenChange> m_change;
 };

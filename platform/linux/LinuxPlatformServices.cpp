@@ -2,9 +2,11 @@
 
 #include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
+#include "platform/linux/DBusScreenLockWatcher.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
 #include "platform/linux/LinuxConverterProcess.h"
 #include "platform/linux/SymlinkShortcutResolver.h"
+#include "platform/linux/UPowerWatcher.h"
 #include "platform/linux/XdgAutostart.h"
 
 #include <sys/stat.h>
@@ -40,5 +42,9 @@ PlatformServices PlatformServices::create(const QString& programPath) {
             .choose();
     services.shortcutResolver = std::make_unique<SymlinkShortcutResolver>();
     services.autostart = std::make_unique<XdgAutostart>(services.paths.autostartDir);
+    services.screenLock = std::make_unique<DBusScreenLockWatcher>(
+        QDBusConnection::sessionBus(), QDBusConnection::systemBus(),
+        qEnvironmentVariable("XDG_SESSION_ID"));
+    services.powerSource = std::make_unique<UPowerWatcher>(QDBusConnection::systemBus());
     return services;
 }

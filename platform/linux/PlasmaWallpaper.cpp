@@ -85,26 +85,50 @@ bool PlasmaWallpaper::doProbe() {
            fail(QStringLiteral("%1 is not on the session bus").arg(kService));
 }
 
+QString PlasmaWallpaper::showScript(const std::vector<WallpaperValues>& pictures) {
+    QString list;
+    for (const WallpaperValues& values : pictures)
+        // One arg() call: a path's percent escapes must not be read as place markers.
+        list += QStringLiteral("    {image: %1, fillMode: %2},\n")
+                    .arg(scriptString(imageUrl(values.wallpaper)),
+                         QString::number(fillModeOf(WallpaperOptions::placementOf(values))));
+    // The pictures go to the screens left to right, then top to bottom; every desktop (one per
+    // screen and activity) shows its screen's, and one on no screen the first. Setting the image a
+    // desktop already shows makes the shell keep the old content: passing through an empty image
+    // makes it load the file again.
+    return QStringLiteral(
+               "var pictures = [\n%1];\n"
+               "var all = desktops();\n"
+               "var screens = [];\n"
+               "for (var i = 0; i < all.length; i++)\n"
+               "    if (all[i].screen >= 0 && screens.indexOf(all[i].screen) < 0)\n"
+               "        screens.push(all[i].screen);\n"
+               "screens.sort(function (a, b) {\n"
+               "    var ga = screenGeometry(a), gb = screenGeometry(b);\n"
+               "    return ga.x != gb.x ? ga.x - gb.x : ga.y - gb.y;\n"
+               "});\n"
+               "for (var i = 0; i < all.length; i++) {\n"
+               "    var d = all[i];\n"
+               "    var p = pictures[Math.max(0, screens.indexOf(d.screen)) % pictures.length];\n"
+               "    d.wallpaperPlugin = \"org.kde.image\";\n"
+               "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+               "    if (d.readConfig(\"Image\") == p.image)\n"
+               "        d.writeConfig(\"Image\", \"\");\n"
+               "    d.writeConfig(\"Image\", p.image);\n"
+               "    d.writeConfig(\"FillMode\", p.fillMode);\n"
+               "}\n")
+        .arg(list);
+}
+
 bool PlasmaWallpaper::doShow(const WallpaperValues& values) {
-    const Placement placement = WallpaperOptions::placementOf(values);
-    const QString url = scriptString(imageUrl(values.wallpaper));
-    // Setting the image it already shows makes the shell keep the old content: passing
-    // through an empty image makes it load the file again.
-    const QString script =
-        QStringLiteral(
-            "var all = desktops();\n"
-            "for (var i = 0; i < all.length; i++) {\n"
-            "    var d = all[i];\n"
-            "    d.wallpaperPlugin = \"org.kde.image\";\n"
-            "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
-            "    if (d.readConfig(\"Image\") == %1)\n"
-            "        d.writeConfig(\"Image\", \"\");\n"
-            "    d.writeConfig(\"Image\", %1);\n"
-            "    d.writeConfig(\"FillMode\", %2);\n"
-            "}\n")
-            .arg(url)
-            .arg(fillModeOf(placement));
-    return evaluate(script).has_value();
+    return evaluate(showScript({values})).has_value();
+}
+
+bool PlasmaWallpaper::doShowEach(const std::vector<ScreenWallpaper>& pictures) {
+    std::vector<WallpaperValues> values;
+    for (const ScreenWallpaper& picture : pictures)
+        values.push_back(picture.values);
+    return evaluate(showScript(values)).has_value();
 }
 
 std::optional<WallpaperSnapshot> PlasmaWallpaper::doRead() {
@@ -168,10 +192,8 @@ bool PlasmaWallpaper::doRestore(const WallpaperSnapshot& snapshot) {
                                  "    d.writeConfig(\"FillMode\", %3);\n"
                                  "    d.wallpaperPlugin = %4;\n"
                                  "}\n")
-                      .arg(i)
-                      .arg(scriptString(image))
-                      .arg(hasFillMode ? fillMode : 2)
-                      .arg(scriptString(plugin));
+                      .arg(QString::number(i), scriptString(image),
+                           QString::number(hasFillMode ? fillMode : 2), scriptString(plugin));
     }
     return evaluate(script).has_value();
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/X11Wallpaper.h"
 
 #include "platform/linux/RgbImage.h"
+#include "platform/linux/WallpaperOptions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -134,15 +135,19 @@ struct ChannelMasks {
     }
 };
 
-// The picture laid out on a canvas of the root's size: repeated from the top left corner, or
-// centred on black (cut at the edges when it is larger).
-RgbImage layOut(const RgbImage& picture, int width, int height, bool tile) {
+enum class Placing { Tiled, Centred, FromCorner };
+
+// The picture laid out on a canvas of the root's size: repeated from the top left corner,
+// centred, or from the top left corner once (a picture made for all screens together), on
+// black and cut at the edges when it is larger.
+RgbImage layOut(const RgbImage& picture, int width, int height, Placing placing) {
     RgbImage canvas;
     canvas.width = width;
     canvas.height = height;
     canvas.pixels.assign(static_cast<std::size_t>(width) * height * 3, 0);
-    const int left = tile ? 0 : (width - picture.width) / 2;
-    const int top = tile ? 0 : (height - picture.height) / 2;
+    const bool tile = placing == Placing::Tiled;
+    const int left = placing == Placing::Centred ? (width - picture.width) / 2 : 0;
+    const int top = placing == Placing::Centred ? (height - picture.height) / 2 : 0;
     for (int y = 0; y < height; ++y) {
         int sy = y - top;
         if (tile)
@@ -288,7 +293,11 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
 
     const int width = screen->width_in_pixels;
     const int height = screen->height_in_pixels;
-    const RgbImage canvas = layOut(*picture, width, height, values.tileWallpaper == u"1");
+    const Placement placement = WallpaperOptions::placementOf(values);
+    const RgbImage canvas = layOut(*picture, width, height,
+                                   placement == Placement::Tiled     ? Placing::Tiled
+                                   : placement == Placement::Spanned ? Placing::FromCorner
+                                                                     : Placing::Centred);
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, width, height);
     if (!drawInto(connection, pixmap, canvas) || !connection.sync()) {

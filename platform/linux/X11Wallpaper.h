@@ -5,7 +5,8 @@
 #include <QByteArray>
 
 // The plain X11 root window: the picture is drawn tiled or centred on a root-sized pixmap that
-// becomes the root's background, with _XROOTPMAP_ID and ESETROOT_PMAP_ID naming it so that
+// becomes the root's background (a spanned picture, made for all screens together, from the
+// root's top left corner), with _XROOTPMAP_ID and ESETROOT_PMAP_ID naming it so that
 // other clients (terminals with transparency, later setters) find and free it. Each call uses
 // a short-lived connection of its own, so any thread may call; the pixmap outlives the
 // connection (RETAIN_PERMANENT) and is freed by the next change.

@@ -9,6 +9,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -101,6 +102,23 @@ bool XfceWallpaper::resetProperty(const QString& property) {
     return reply.type() == QDBusMessage::ReplyMessage || fail(failureOf(reply));
 }
 
+bool XfceWallpaper::setPicture(const QVariantMap& properties, const QString& imageKey,
+                               const WallpaperValues& values) {
+    const Placement placement = WallpaperOptions::placementOf(values);
+    int style = 1;
+    for (const auto& [candidate, number] : kStyles)
+        if (candidate == placement)
+            style = number;
+    bool ok = true;
+    if (placement != Placement::None) {
+        // The desktop does not reload a picture set again under the same name.
+        if (properties.value(imageKey).toString() == values.wallpaper)
+            setProperty(imageKey, QString());
+        ok = setProperty(imageKey, values.wallpaper);
+    }
+    return setProperty(styleKeyOf(imageKey), style) && ok;
+}
+
 bool XfceWallpaper::doShow(const WallpaperValues& values) {
     const std::optional<QVariantMap> properties = backdropProperties();
     if (!properties)
@@ -111,22 +129,49 @@ bool XfceWallpaper::doShow(const WallpaperValues& values) {
             imageKeys << it.key();
     if (imageKeys.isEmpty())
         imageKeys << kDefaultImage;
-
-    const Placement placement = WallpaperOptions::placementOf(values);
-    int style = 1;
-    for (const auto& [candidate, number] : kStyles)
-        if (candidate == placement)
-            style = number;
     bool ok = true;
-    for (const QString& key : std::as_const(imageKeys)) {
-        if (placement != Placement::None) {
-            // The desktop does not reload a picture set again under the same name.
-            if (properties->value(key).toString() == values.wallpaper)
-                setProperty(key, QString());
-            ok = setProperty(key, values.wallpaper) && ok;
-        }
-        ok = setProperty(styleKeyOf(key), style) && ok;
+    for (const QString& key : std::as_const(imageKeys))
+        ok = setPicture(*properties, key, values) && ok;
+    return ok;
+}
+
+bool XfceWallpaper::doShowEach(const std::vector<ScreenWallpaper>& pictures) {
+    const std::optional<QVariantMap> properties = backdropProperties();
+    if (!properties)
+        return false;
+    // Monitors are keyed by their output name ("monitorHDMI-1"), or by number in older
+    // versions; a monitor that is not connected now gets the first picture.
+    static const QRegularExpression monitorOf(
+        QStringLiteral("^/backdrop/screen\\d+/monitor([^/]+)/"));
+    const auto pictureFor = [&](const QString& monitor) -> const ScreenWallpaper& {
+        for (const ScreenWallpaper& picture : pictures)
+            if (picture.screen.name == monitor)
+                return picture;
+        bool numbered = false;
+        const int number = monitor.toInt(&numbered);
+        if (numbered && number >= 0 && static_cast<std::size_t>(number) < pictures.size())
+            return pictures[static_cast<std::size_t>(number)];
+        return pictures.front();
+    };
+    bool ok = true;
+    QStringList shown;
+    for (auto it = properties->cbegin(); it != properties->cend(); ++it) {
+        if (!it.key().endsWith(kImageSuffix))
+            continue;
+        const QRegularExpressionMatch match = monitorOf.match(it.key());
+        const QString monitor = match.hasMatch() ? match.captured(1) : QString();
+        const ScreenWallpaper& picture = pictureFor(monitor);
+        shown << picture.screen.name;
+        ok = setPicture(*properties, it.key(), picture.values) && ok;
     }
+    // A screen the desktop has kept no picture for yet gets its first workspace's.
+    for (const ScreenWallpaper& picture : pictures)
+        if (!picture.screen.name.isEmpty() && !shown.contains(picture.screen.name))
+            ok = setPicture(*properties,
+                            QStringLiteral("/backdrop/screen0/monitor%1/workspace0/last-image")
+                                .arg(picture.screen.name),
+                            picture.values) &&
+                 ok;
     return ok;
 }
 

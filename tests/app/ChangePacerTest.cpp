@@ -21,21 +21,38 @@ TEST(ChangePacerTest, IntervalIsCountedInTicksFromTheLastSignal) {
 
 TEST(ChangePacerTest, SuspendKeepsCountingAndResumeSignalsOnTheNextTick) {
     ChangePacer pacer;
-    pacer.toggleSuspended();
+    pacer.setSuspended(true);
     for (int i = 0; i < 50; ++i)
         EXPECT_FALSE(pacer.tick(10));
-    pacer.toggleSuspended();
+    pacer.setSuspended(false);
     EXPECT_TRUE(pacer.tick(10));
     EXPECT_EQ(pacer.ticks(), 0u);
+}
+
+TEST(ChangePacerTest, APauseHoldsTheCountAndItsEndBringsNoChange) {
+    ChangePacer pacer;
+    for (int i = 0; i < 7; ++i)
+        pacer.tick(10);
+    EXPECT_EQ(pacer.ticksLeft(10), 3u);
+    // Paused far longer than the interval, suspended or not: nothing is due afterwards.
+    for (int i = 0; i < 50; ++i)
+        EXPECT_FALSE(pacer.tick(10, true));
+    EXPECT_EQ(pacer.ticksLeft(10), 3u);
+    EXPECT_EQ(ticksUntilChange(pacer, 10), 3);
+    EXPECT_EQ(pacer.ticksLeft(10), 10u);
+    // A count beyond a shortened interval is due at the next tick.
+    for (int i = 0; i < 7; ++i)
+        pacer.tick(10);
+    EXPECT_EQ(pacer.ticksLeft(5), 1u);
 }
 
 TEST(ChangePacerTest, ChangeNowRestartsTheCountEvenWhileSuspended) {
     ChangePacer pacer;
     for (int i = 0; i < 7; ++i)
         pacer.tick(10);
-    pacer.toggleSuspended();
+    pacer.setSuspended(true);
     pacer.changeNow();
-    pacer.toggleSuspended();
+    pacer.setSuspended(false);
     EXPECT_EQ(ticksUntilChange(pacer, 10), 10);
 }
 

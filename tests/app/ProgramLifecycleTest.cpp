@@ -1,7 +1,9 @@
 #include "tests/support/OneClientDisplay.h"
+#include "tests/support/PrivateSessionBus.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/XvfbServer.h"
+#include "worker/WallpaperSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,10 +43,47 @@ protected:
                                        QStringLiteral("offscreen"));
         m_program.environment().insert(QStringLiteral("XDG_CURRENT_DESKTOP"),
                                        QStringLiteral("none"));
+        // A bus of the test's own: copies of other tests own the program's name on theirs.
+        m_program.environment().insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
     }
 
+    std::unique_ptr<QProcess> run(const QStringList& arguments) {
+        auto process = m_program.start(arguments);
+        EXPECT_TRUE(waitForExit(*process));
+        return process;
+    }
+
+    PrivateSessionBus m_bus;
     ProgramUnderTest m_program;
 };
+
+TEST_F(ProgramLifecycleTest, WithNoCopyRunningEveryRequestSaysSoAndStartsNothing) {
+    for (const char* option : {"--next", "--pause", "--resume", "--toggle-pause", "--properties",
+                               "--about", "--quit", "--status"}) {
+        auto process = run({QString::fromLatin1(option)});
+        EXPECT_EQ(process->exitCode(), 1) << option;
+        EXPECT_EQ(process->readAllStandardError(), "Tessaron is not running\n") << option;
+        EXPECT_TRUE(process->readAllStandardOutput().isEmpty()) << option;
+    }
+    EXPECT_FALSE(QFile::exists(m_program.fileListPath()));
+
+    // A mistake gets the usage on standard error, before anything is touched.
+    for (const QStringList& wrong :
+         {QStringList{"--bogus"}, QStringList{"next"}, QStringList{"--next", "--pause"}}) {
+        auto process = run(wrong);
+        EXPECT_EQ(process->exitCode(), 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(process->readAllStandardError().contains("Usage: tessaron [options]"));
+        EXPECT_TRUE(process->readAllStandardOutput().isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(m_program.fileListPath()));
+
+    auto help = run({"--help"});
+    EXPECT_EQ(help->exitCode(), 0);
+    EXPECT_TRUE(help->readAllStandardOutput().contains("--toggle-pause"));
+    auto version = run({"--version"});
+    EXPECT_EQ(version->exitCode(), 0);
+    EXPECT_EQ(version->readAllStandardOutput(), "tessaron 2.300\n");
+}
 
 TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination) {
     auto first = m_program.start();
@@ -73,7 +112,7 @@ TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination)
     EXPECT_EQ(first->exitCode(), 0);
     QSettings profile(m_program.profilePath(), QSettings::IniFormat);
     profile.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(profile.childKeys().size(), 16);
+    EXPECT_EQ(profile.childKeys().size(), static_cast<qsizetype>(SettingsTable::all().size()));
     EXPECT_EQ(profile.value(QStringLiteral("Minute")).toString(), QStringLiteral("10"));
 }
 
@@ -140,10 +179,16 @@ TEST_F(ProgramLifecycleTest, WithoutADisplayItExitsWithOneClearLine) {
     XvfbServer xvfb;
     OneClientDisplay goingAway(xvfb.display());
     ASSERT_TRUE(goingAway.isRunning());
-    for (const QString& display : {QString(), QStringLiteral(":4711"), goingAway.display()}) {
-        if (display.isEmpty())
-            env.remove(QStringLiteral("DISPLAY"));
-        else
+    // A Wayland socket that nobody answers on counts as none.
+    const QString deadSocket = m_program.dir() + QStringLiteral("/wayland-9");
+    QFile(deadSocket).open(QIODevice::WriteOnly);
+    for (const QString& display :
+         {QString(), QStringLiteral(":4711"), goingAway.display(), deadSocket}) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        if (display == deadSocket)
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), display);
+        else if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
         auto process = m_program.start();
         ASSERT_TRUE(waitForExit(*process));

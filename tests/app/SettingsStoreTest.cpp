@@ -31,6 +31,8 @@ TEST_F(SettingsStoreTest, EmptyProfileGivesFirstStartDefaults) {
     EXPECT_EQ(s.Layout, 0);
     EXPECT_EQ(s.intervalSeconds(), 600u);
     EXPECT_EQ(s.AutoRun, 1);
+    EXPECT_EQ(s.PauseWhenLocked, 1);
+    EXPECT_EQ(s.PauseOnBattery, 0);
     EXPECT_EQ(s.FtpLogin, QStringLiteral("anonymous"));
     EXPECT_EQ(s.FtpPassword, QStringLiteral("wexolvra"));
     EXPECT_FALSE(s.FtpServer.isEmpty());
@@ -75,7 +77,7 @@ TEST_F(SettingsStoreTest, SaveAllWritesEveryKeyAsDecimalTextAndRoundTrips) {
     }
     QSettings raw(iniPath(), QSettings::IniFormat);
     raw.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(raw.childKeys().size(), 16);
+    EXPECT_EQ(raw.childKeys().size(), static_cast<qsizetype>(SettingsTable::all().size()));
     EXPECT_EQ(raw.value(QStringLiteral("Seconds")).toString(), QStringLiteral("4000000000"));
     EXPECT_EQ(raw.value(QStringLiteral("IncludeSubflders")).toString(), QStringLiteral("1"));
     EXPECT_EQ(load(), s);

@@ -29,7 +29,14 @@ public:
     void start() override { m_events.push_back("start"); }
     void requestChange() override { m_events.push_back("change"); }
     void restart() override { m_events.push_back("restart"); }
-    void stop(std::chrono::milliseconds) override { m_events.push_back("stop"); }
+    void stop(std::chrono::milliseconds) override {
+        m_events.push_back("stop");
+        if (whileStopping)
+            whileStopping();
+    }
+
+    // What the worker still finishes while it is being stopped.
+    std::function<void()> whileStopping;
 
 private:
     Events& m_events;
@@ -143,6 +150,43 @@ TEST_F(TrayWindowTest, MenuCommandsDriveTheSlideShow) {
     EXPECT_EQ(m_events, Events{"change"});
 }
 
+TEST_F(TrayWindowTest, ALockOrTheBatteryHoldsTheCountAsTheSettingsSay) {
+    auto window = makeWindow();
+    m_state.modify([](SlideShowState::Data& d) {
+        d.settings.Minute = 0;
+        d.settings.Seconds = 3;
+        d.currentPicture = QStringLiteral("/p/a.jpg");
+    });
+    m_events.clear();
+    window->tick();
+    // The battery pauses nothing until the user asks for it; a lock does by default.
+    window->setOnBattery(true);
+    window->setScreenLocked(true);
+    for (int i = 0; i < 10; ++i)
+        window->tick();
+    EXPECT_TRUE(m_events.empty());
+    TrayWindow::Status status = window->status();
+    EXPECT_TRUE(status.pausedBy.screenLocked);
+    EXPECT_FALSE(status.pausedBy.onBattery);
+    EXPECT_FALSE(status.suspended);
+    EXPECT_EQ(status.secondsToNextChange, 2u);
+    EXPECT_EQ(status.currentPicture, QStringLiteral("/p/a.jpg"));
+
+    // Unlocked, the count goes on where it stood: no change at once.
+    window->setScreenLocked(false);
+    window->tick();
+    EXPECT_TRUE(m_events.empty());
+    window->tick();
+    EXPECT_EQ(m_events, Events{"change"});
+
+    m_state.modify([](SlideShowState::Data& d) { d.settings.PauseOnBattery = 1; });
+    window->setSuspended(true);
+    status = window->status();
+    EXPECT_TRUE(status.pausedBy.onBattery);
+    EXPECT_TRUE(status.suspended);
+    EXPECT_TRUE(menuAction(QStringLiteral("Suspend"), *window)->isChecked());
+}
+
 TEST_F(TrayWindowTest, ApplyRestartsOnlyForANewStartPathAndSavesAll) {
     auto window = makeWindow();
     // An edit of the first run, in a folder that did not exist before the start.
@@ -195,21 +239,26 @@ TEST_F(TrayWindowTest, DialogsOpenFromAQueuedCallAndASecondRequestRaisesTheOpenO
     EXPECT_EQ(m_events, (Events{"raise", "about"}));
 }
 
-TEST_F(TrayWindowTest, ExitSavesStopsTheWorkerAsksAndRestoresInOrder) {
+TEST_F(TrayWindowTest, ExitStopsTheWorkerSavesAsksAndRestoresInOrder) {
     auto window = makeWindow(true);
     QSignalSpy ended(window.get(), &TrayWindow::ended);
     m_state.setLists({*ListEntry::fromText("/a.jpg"), *ListEntry::fromText("/b.jpg")}, {});
     m_state.modify([](SlideShowState::Data& d) { d.settings.CurFileListPos = 1; });
+    m_slideShow.whileStopping = [this] {
+        m_state.modify([](SlideShowState::Data& d) { d.settings.CurScanFolderPos = 8; });
+    };
     m_events.clear();
 
     menuAction(QStringLiteral("Exit"), *window)->trigger();
 
-    EXPECT_EQ(m_events, (Events{"autorun on", "stop", "ask", "restore"}));
+    EXPECT_EQ(m_events, (Events{"stop", "autorun on", "ask", "restore"}));
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(window->trayIcon()->isVisible());
     EXPECT_TRUE(m_state.fileList().empty());
     EXPECT_EQ(ListFile::load(m_paths.fileListPath).size(), 2u);
     EXPECT_EQ(m_store.load().CurFileListPos, 1);
+    // The position of a change the worker finished on its way out is saved too.
+    EXPECT_EQ(m_store.load().CurScanFolderPos, 8);
     EXPECT_TRUE(QFile::exists(m_profile.fileName()));
 }
 
@@ -218,12 +267,12 @@ TEST_F(TrayWindowTest, ExitAnsweredNoKeepsTheWallpaperAndSessionEndDoesNotAsk) {
         auto window = makeWindow(false);
         m_events.clear();
         window->exitProgram();
-        EXPECT_EQ(m_events, (Events{"autorun on", "stop", "ask"}));
+        EXPECT_EQ(m_events, (Events{"stop", "autorun on", "ask"}));
     }
     auto window = makeWindow(true);
     m_events.clear();
     window->endSession();
-    EXPECT_EQ(m_events, (Events{"autorun on", "stop"}));
+    EXPECT_EQ(m_events, (Events{"stop", "autorun on"}));
     EXPECT_TRUE(window->hasEnded());
 }
 

@@ -67,14 +67,14 @@ private:
     ImageObject m_image;
 };
 
-ScreenMetrics screenOf(int w, int h, QRect workArea = {}) {
-    ScreenMetrics s;
+ScreenArea screenOf(int w, int h, QRect workArea = {}) {
+    ScreenArea s;
     s.screen = QSize(w, h);
     s.workArea = workArea.isNull() ? QRect(0, 0, w, h) : workArea;
     return s;
 }
 
-QSize convert(RecordingLibrary& library, int layout, const ScreenMetrics& screen) {
+QSize convert(RecordingLibrary& library, int layout, const ScreenArea& screen) {
     EXPECT_EQ(ImageConversion(library).convert(3, 4, layout, screen), std::nullopt);
     return QSize(library.stretchWidth, library.stretchHeight);
 }
@@ -144,7 +144,7 @@ TEST(ImageConversion, FitOnDesktopScalesDownAndUpWithTheLargerRatio) {
 }
 
 TEST(ImageConversion, CentredInWorkAreaUsesTheBoxLessTheTaskBarAndOnePercent) {
-    const ScreenMetrics taskBarAtBottom = screenOf(800, 600, QRect(0, 0, 800, 572));
+    const ScreenArea taskBarAtBottom = screenOf(800, 600, QRect(0, 0, 800, 572));
     RecordingLibrary exact; // a picture of exactly the box's size stays as it is
     exact.width = 792;
     exact.height = 538;

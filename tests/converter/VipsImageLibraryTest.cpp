@@ -96,6 +96,10 @@ TEST_F(VipsImageLibraryTest, LibvipsFormatsBecomeUncompressed24BitBitmaps) {
     expectQuadrants("a.gif", {}, 32, 0); // the GIF reader always gives an alpha band
     expectQuadrants("a.tif", {}, 24, 0);
     expectQuadrants("a.webp[lossless=true]", {}, 24, 0);
+    // JPEG by its other name, and HEIF and AVIF through the system's HEIF loader.
+    expectQuadrants("a.jpeg[Q=95]", {}, 24, 48);
+    expectQuadrants("a.heic[compression=hevc,Q=95]", {}, 24, 48);
+    expectQuadrants("a.avif[compression=av1,Q=95]", {}, 24, 48);
 }
 
 TEST_F(VipsImageLibraryTest, OwnReadersDecodeEveryBitmapLayout) {

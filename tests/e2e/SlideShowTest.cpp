@@ -1,11 +1,15 @@
 // The slide show as a user meets it: the real program on a private X display with a tray
 // watcher, pictures made by the test, and the desktop read back pixel by pixel.
 #include "tests/support/DesktopSession.h"
+#include "tests/support/FakeBusService.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/PictureFiles.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/RootWindow.h"
 
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -87,6 +91,32 @@ protected:
         ASSERT_TRUE(m_session.tray().clickMenuItem(m_icon, QString::fromLatin1(label)));
     }
     QString tip() { return m_session.tray().toolTip(m_icon); }
+    bool menuChecked(const QString& label) {
+        for (const auto& item : m_session.tray().menu(m_icon))
+            if (item.label == label)
+                return item.checked;
+        return false;
+    }
+
+    // Runs `tessaron OPTION` against the running copy; its exit code and standard output.
+    std::pair<int, QString> command(const QString& option) {
+        auto process = m_session.program().start({option});
+        if (!waitForExit(*process))
+            return {-1, {}};
+        return {process->exitCode(), QString::fromUtf8(process->readAllStandardOutput())};
+    }
+    // The running copy's properties, read at once over the bus as a panel would.
+    QVariantMap properties() {
+        QDBusMessage getAll =
+            QDBusMessage::createMethodCall("example.halvik.Tessaron", "/example/halvik/Tessaron",
+                                           "org.freedesktop.DBus.Properties", "GetAll");
+        getAll << QStringLiteral("example.halvik.Tessaron");
+        const QDBusMessage reply = m_session.bus().connection().call(getAll);
+        QVariantMap values;
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            reply.arguments().value(0).value<QDBusArgument>() >> values;
+        return values;
+    }
 
     // Exit through the menu, answering "Restore old wallpaper?" with Yes or No.
     void exitAnswering(bool yes) {
@@ -249,6 +279,110 @@ TEST_F(SlideShowTest, FtpModeDownloadsTheUrlListInItsOwnOrder) {
     m_process->terminate();
     ASSERT_TRUE(waitForExit(*m_process));
     EXPECT_EQ(server.openConnections(), 0);
+}
+
+TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
+    ASSERT_TRUE(m_session.isReady());
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/1.jpg", kRed));
+    ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.jpg", kGreen));
+    writeProfile({{"Minute", "10"}});
+    start();
+    ASSERT_TRUE(waitForColour(kRed));
+
+    auto [code, status] = command("--status");
+    EXPECT_EQ(code, 0);
+    const QStringList lines = status.split('\n');
+    ASSERT_EQ(lines.size(), 7) << status.toStdString();
+    EXPECT_EQ(lines.mid(0, 4),
+              (QStringList{"Suspended: no", "PausedBy: none", "SourceMode: scan-folder",
+                           "CurrentPicture: " + m_pictures + "/1.jpg"}));
+    EXPECT_TRUE(lines[4].startsWith("SecondsToNextChange: ")) << status.toStdString();
+    // The output's name, its place on the desktop and its work area.
+    EXPECT_TRUE(lines[5].startsWith("Screens: ")) << lines[5].toStdString();
+    EXPECT_TRUE(lines[5].endsWith(" 640x480+0+0, work area 640x480+0+0")) << lines[5].toStdString();
+
+    EXPECT_EQ(command("--next").first, 0);
+    EXPECT_TRUE(waitForColour(kGreen));
+
+    EXPECT_EQ(command("--pause").first, 0);
+    std::tie(code, status) = command("--status");
+    EXPECT_TRUE(status.startsWith("Suspended: yes\n")) << status.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return menuChecked("Suspend"); }));
+    EXPECT_EQ(command("--toggle-pause").first, 0);
+    EXPECT_TRUE(waitUntil([&] { return !menuChecked("Suspend"); }));
+
+    // Quit saves as Exit does, without the question.
+    EXPECT_EQ(command("--quit").first, 0);
+    ASSERT_TRUE(waitForExit(*m_process));
+    EXPECT_EQ(m_process->exitCode(), 0);
+    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("2"));
+    EXPECT_TRUE(nearColour(shown(), kGreen));
+    EXPECT_EQ(command("--status").first, 1);
+}
+
+TEST_F(SlideShowTest, ALockedScreenOrTheBatteryHoldsTheCountAndTheEndBringsNoBurst) {
+    ASSERT_TRUE(m_session.isReady());
+    const QString saverPath = "/org/freedesktop/ScreenSaver";
+    const QString saverInterface = "org.freedesktop.ScreenSaver";
+    FakeBusService screenSaver(m_session.bus().address());
+    screenSaver.setReply(saverPath, saverInterface, "GetActive", {false});
+    ASSERT_TRUE(screenSaver.own(saverInterface));
+    // UPower on a second bus standing in for the system bus.
+    PrivateSessionBus systemBus;
+    FakeBusService upower(systemBus.address());
+    const QString upowerPath = "/org/freedesktop/UPower";
+    const QString upowerInterface = "org.freedesktop.UPower";
+    upower.setProperty(upowerPath, upowerInterface, "OnBattery", false);
+    ASSERT_TRUE(upower.own(upowerInterface));
+    m_session.program().environment().insert("DBUS_SYSTEM_BUS_ADDRESS", systemBus.address());
+
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg"})
+        ASSERT_TRUE(writeSolidPicture(m_pictures + "/" + name, kRed));
+    writeProfile({{"Minute", "0"}, {"Seconds", "4"}, {"PauseOnBattery", "1"}});
+    start();
+    const auto shows = [&](const char* name) {
+        return properties().value("CurrentPicture").toString() == m_pictures + "/" + name;
+    };
+    const auto left = [&] { return properties().value("SecondsToNextChange").toUInt(); };
+    ASSERT_TRUE(waitUntil([&] { return shows("1.jpg"); }));
+
+    // Locked: "Change now" still changes and restarts the count, which then stands still for
+    // longer than the interval.
+    screenSaver.setReply(saverPath, saverInterface, "GetActive", {true});
+    screenSaver.emitSignal(saverPath, saverInterface, "ActiveChanged", {true});
+    ASSERT_TRUE(waitUntil([&] {
+        return properties().value("PausedBy").toStringList() == QStringList{"screen-locked"};
+    }));
+    EXPECT_EQ(command("--next").first, 0);
+    ASSERT_TRUE(waitUntil([&] { return shows("2.jpg"); }));
+    EXPECT_EQ(left(), 4u);
+    EXPECT_FALSE(waitUntil([&] { return left() != 4u || !shows("2.jpg"); }, 6000));
+
+    // Unlocked, the count goes on from where it stood: the picture stays while it counts down,
+    // then the next one comes.
+    screenSaver.emitSignal(saverPath, saverInterface, "ActiveChanged", {false});
+    ASSERT_TRUE(waitUntil([&] {
+        const QVariantMap now = properties();
+        return now.value("SecondsToNextChange").toUInt() <= 2 &&
+               now.value("PausedBy").toStringList().isEmpty();
+    }));
+    EXPECT_TRUE(shows("2.jpg")) << "no change at the unlock";
+    EXPECT_TRUE(waitUntil([&] { return shows("3.jpg"); }));
+
+    // On battery the count stands still too, and the status says why.
+    upower.setProperty(upowerPath, upowerInterface, "OnBattery", true);
+    ASSERT_TRUE(waitUntil([&] {
+        return properties().value("PausedBy").toStringList() == QStringList{"on-battery"};
+    }));
+    const uint held = left();
+    EXPECT_FALSE(waitUntil([&] { return left() != held; }, 3000));
+    auto [code, status] = command("--status");
+    EXPECT_TRUE(status.contains("\nPausedBy: on-battery\n")) << status.toStdString();
+    upower.setProperty(upowerPath, upowerInterface, "OnBattery", false);
+    EXPECT_TRUE(waitUntil([&] { return left() != held; }));
+
+    m_process->terminate();
+    ASSERT_TRUE(waitForExit(*m_process));
 }
 
 TEST_F(SlideShowTest, SecondStartLeavesTheRunningSlideShowAlone) {

@@ -218,10 +218,16 @@ TEST(FolderListingUrls, AddressIsServerDirectoryAndNameAndAnyMarkInItAccepts) {
     EXPECT_EQ(entryUrl("S", "/", "a.jpg"), "ftp://S/a.jpg");
     EXPECT_EQ(entryUrl("S", "/C:\\pics\\", "a.jpg"), "ftp://S/C:\\pics\\a.jpg");
     EXPECT_EQ(entryUrl("S:2121", "", "a.jpg"), "ftp://S:2121/a.jpg");
-    const QStringList names = {"a.jpg", "b.txt", "pics", "e.TIFF", "f.tga.bak", "g.pcx", "h.jpe"};
+    const QStringList names = {"a.jpg", "b.txt", "pics",  "e.TIFF", "f.tga.bak",
+                               "g.pcx", "h.jpe", "i.Png", "j.heic", "k.avif.x"};
     EXPECT_EQ(FolderListing::pictureUrls("host", "/p", names),
               QStringList({"ftp://host/p/a.jpg", "ftp://host/p/e.TIFF", "ftp://host/p/f.tga.bak",
                            "ftp://host/p/g.pcx"}));
+    // Every picture type adds PNG, WebP, HEIF and AVIF, but no ".JPE".
+    EXPECT_EQ(FolderListing::pictureUrls("host", "/p", names, true),
+              QStringList({"ftp://host/p/a.jpg", "ftp://host/p/e.TIFF", "ftp://host/p/f.tga.bak",
+                           "ftp://host/p/g.pcx", "ftp://host/p/i.Png", "ftp://host/p/j.heic",
+                           "ftp://host/p/k.avif.x"}));
     // A mark in the server or the folder name accepts every entry, folders included.
     EXPECT_EQ(FolderListing::pictureUrls("pics.Gif.example", "/", names).size(), names.size());
     EXPECT_EQ(FolderListing::pictureUrls("host", "/old.BMP.files", names).size(), names.size());

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int out = ::memfd_create("OUT.BMP", MFD_CLOEXEC);
     if (in < 0 || out < 0 || ::write(in, data, size) != static_cast<ssize_t>(size))
         std::abort();
-    ScreenMetrics screen;
+    ScreenArea screen;
     screen.screen = QSize(320, 200);
     screen.workArea = QRect(0, 0, 320, 180);
     // Every layout, so that pictures larger than the screen are also cut to it.

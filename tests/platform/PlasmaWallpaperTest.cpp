@@ -66,18 +66,30 @@ protected:
     std::unique_ptr<PlasmaWallpaper> m_backend;
 };
 
-TEST_F(PlasmaWallpaperTest, ShowSetsImageAndFillModeOnEveryDesktop) {
+TEST_F(PlasmaWallpaperTest, ShowSetsImageAndFillModeOnEveryDesktopOrEachScreensOwn) {
     ASSERT_TRUE(m_backend->probe());
     ASSERT_TRUE(m_backend->show({QStringLiteral("/w/MY PIC.BMP"), 1, QStringLiteral("1")}));
     ASSERT_TRUE(m_backend->show({QStringLiteral("/w/MY PIC.BMP"), 1, QStringLiteral("0")}));
+    ScreenMetrics left, right;
+    left.name = QStringLiteral("DP-1");
+    right.name = QStringLiteral("DP-2");
+    right.origin = QPoint(1920, 0);
+    ASSERT_TRUE(
+        m_backend->showEach({{left, {QStringLiteral("/w/A.BMP"), 1, QStringLiteral("0")}},
+                             {right, {QStringLiteral("/w/B.BMP"), 1, QStringLiteral("1")}}}));
     const QStringList scripts = m_shell.scripts();
-    ASSERT_EQ(scripts.size(), 2);
-    EXPECT_TRUE(scripts[0].contains(QStringLiteral("\"file:///w/MY%20PIC.BMP\"")));
-    EXPECT_TRUE(scripts[0].contains(QStringLiteral("writeConfig(\"FillMode\", 3)")));
+    ASSERT_EQ(scripts.size(), 3);
+    EXPECT_TRUE(
+        scripts[0].contains(QStringLiteral("{image: \"file:///w/MY%20PIC.BMP\", fillMode: 3}")));
     EXPECT_TRUE(scripts[0].contains(QStringLiteral("desktops()")));
-    EXPECT_TRUE(scripts[1].contains(QStringLiteral("writeConfig(\"FillMode\", 6)")));
+    EXPECT_TRUE(scripts[1].contains(QStringLiteral("fillMode: 6}")));
     // The same image again passes through an empty one so that its new content shows.
     EXPECT_TRUE(scripts[1].contains(QStringLiteral("writeConfig(\"Image\", \"\")")));
+    // Each screen's desktops take the picture of their screen's place, left to right.
+    EXPECT_TRUE(
+        scripts[2].contains(QStringLiteral("[\n    {image: \"file:///w/A.BMP\", fillMode: 6},\n"
+                                           "    {image: \"file:///w/B.BMP\", fillMode: 3},\n];")));
+    EXPECT_TRUE(scripts[2].contains(QStringLiteral("screenGeometry(a)")));
 }
 
 TEST_F(PlasmaWallpaperTest, ReadAndRestoreEveryDesktopsOwnSettings) {

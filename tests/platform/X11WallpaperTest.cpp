@@ -113,7 +113,7 @@ TEST_F(X11WallpaperTest, TiledPictureRepeatsFromTheTopLeftCorner) {
     EXPECT_EQ(m_root->pixel(62, 47), 0x708090u);
 }
 
-TEST_F(X11WallpaperTest, CentredPictureSitsInTheMiddleOnBlack) {
+TEST_F(X11WallpaperTest, CentredPictureSitsInTheMiddleSpannedOneAtTheCorner) {
     const QString path = write(picture(2, 2, {0xff0000, 0x00ff00, 0x0000ff, 0xffffff}),
                                QStringLiteral("centre.bmp"));
     ASSERT_TRUE(show(path, false));
@@ -123,6 +123,12 @@ TEST_F(X11WallpaperTest, CentredPictureSitsInTheMiddleOnBlack) {
     EXPECT_EQ(m_root->pixel(32, 24), 0xffffffu);
     EXPECT_EQ(m_root->pixel(0, 0), 0x000000u);
     EXPECT_EQ(m_root->pixel(30, 23), 0x000000u);
+
+    // A picture made for all screens together starts at the root's corner.
+    ASSERT_TRUE(m_backend->show({path, 22, QStringLiteral("0")}));
+    EXPECT_EQ(m_root->pixel(0, 0), 0xff0000u);
+    EXPECT_EQ(m_root->pixel(1, 1), 0xffffffu);
+    EXPECT_EQ(m_root->pixel(2, 0), 0x000000u);
 }
 
 TEST_F(X11WallpaperTest, AtomsNameTheNewPixmapAndTheOldOneIsFreed) {

@@ -89,7 +89,23 @@ TEST_F(XfceWallpaperTest, ShowWritesEveryMonitorAndWorkspaceAndRestorePutsThemBa
     EXPECT_EQ(get(kStyle1).toInt(), 1);
     EXPECT_EQ(get(kImage1).toString(), QStringLiteral("/w/PIC.BMP"));
 
+    // Each monitor its own picture; a monitor without keys yet gets its first workspace's.
+    ScreenMetrics first, second;
+    first.name = QStringLiteral("Virtual1");
+    second.name = QStringLiteral("Virtual2");
+    const QString image2 =
+        QStringLiteral("/backdrop/screen0/monitorVirtual2/workspace0/last-image");
+    ASSERT_TRUE(
+        m_backend->showEach({{first, {QStringLiteral("/w/A.BMP"), 1, QStringLiteral("0")}},
+                             {second, {QStringLiteral("/w/B.BMP"), 1, QStringLiteral("1")}}}));
+    EXPECT_EQ(get(kImage0).toString(), QStringLiteral("/w/A.BMP"));
+    EXPECT_EQ(get(kImage1).toString(), QStringLiteral("/w/A.BMP"));
+    EXPECT_EQ(get(image2).toString(), QStringLiteral("/w/B.BMP"));
+    EXPECT_EQ(get(kStyle0).toInt(), 1);
+    EXPECT_EQ(get(image2.chopped(10) + QStringLiteral("image-style")).toInt(), 2);
+
     ASSERT_TRUE(m_backend->restore(*snapshot));
+    EXPECT_FALSE(get(image2).isValid());
     EXPECT_EQ(get(kImage0).toString(), QStringLiteral("/home/u/a.jpg"));
     EXPECT_EQ(get(kImage1).toString(), QStringLiteral("/home/u/b.jpg"));
     EXPECT_EQ(get(kStyle0).toInt(), 4);

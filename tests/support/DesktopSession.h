@@ -21,6 +21,7 @@ public:
     bool isReady() const;
     ProgramUnderTest& program() { return m_program; }
     SniWatcher& tray() { return *m_watcher; }
+    const PrivateSessionBus& bus() const { return m_bus; }
     const XvfbServer& display() const { return m_xvfb; }
 
     // Starts the program and waits until its tray icon has registered; the icon's address

@@ -17,7 +17,7 @@ protected:
     GetListServerTest() {
         m_listFolder = m_runner.listFolder();
         m_server.makeDir(QStringLiteral("pub/pics"));
-        for (const char* name : {"a.jpg", "b.txt", "c.Jpeg", "d.gif.txt"})
+        for (const char* name : {"a.jpg", "b.txt", "c.Jpeg", "d.gif.txt", "e.png"})
             m_server.writeFile(QStringLiteral("pub/") + QString::fromLatin1(name), "x");
     }
 
@@ -59,6 +59,11 @@ TEST_F(GetListServerTest, ListsThePicturesOfTheFolderOnceEvenWhenRunTwice) {
     EXPECT_EQ(dialog.windowTitle(),
               QStringLiteral("ftp://") + m_server.server() + QStringLiteral("/pub"));
     EXPECT_TRUE(m_messages.empty());
+
+    // With every picture type on, the PNG is listed too.
+    button(T::IdAllPictureTypes)->click();
+    ASSERT_TRUE(runGetList(dialog));
+    EXPECT_EQ(urls(), expected + QStringList{base + QStringLiteral("e.png")});
 }
 
 TEST_F(GetListServerTest, WrongFolderAndWrongPasswordKeepTheListAndSaySo) {

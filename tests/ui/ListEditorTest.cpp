@@ -147,6 +147,19 @@ TEST_F(ListEditorTest, AddOffersTheTranslatedFiltersWithTheFirstPreselected) {
     EXPECT_EQ(m_lastFilters[0], QStringLiteral("Supported files(*.bmp;*.gif;*.jpg;*.tga;*.pcx;"
                                                "*.tif) (*.bmp *.gif *.jpg *.tga *.pcx *.tif)"));
     EXPECT_EQ(m_lastFilters[6], QStringLiteral("Tif Files(*.TIF) (*.TIF)"));
+
+    // With every picture type ticked, a filter for all of them comes first.
+    button(T::IdAllPictureTypes)->click();
+    button(T::IdAdd)->click();
+    ASSERT_EQ(m_lastFilters.size(), 8);
+    EXPECT_TRUE(m_lastFilters[0].startsWith(QStringLiteral("All pictures(")));
+    const QStringList patterns = m_lastFilters[0].section(u'(', -1).chopped(1).split(u' ');
+    for (const char* type : {"*.png", "*.webp", "*.jpeg", "*.jpe", "*.jfif", "*.heic", "*.heif",
+                             "*.avif", "*.jpg", "*.bmp", "*.gif", "*.tif", "*.pcx", "*.tga"})
+        EXPECT_TRUE(patterns.contains(QLatin1String(type))) << type;
+    EXPECT_EQ(m_lastFilters.mid(1).first(), QStringLiteral("Supported files(*.bmp;*.gif;*.jpg;"
+                                                           "*.tga;*.pcx;*.tif) (*.bmp *.gif *.jpg "
+                                                           "*.tga *.pcx *.tif)"));
 }
 
 TEST_F(ListEditorTest, APathThatDoesNotFitAnEntryIsRefusedWithAMessage) {
@@ -186,7 +199,7 @@ TEST_F(ListEditorTest, ShowNowSetsThePositionAndAsksForAChange) {
 class GetListTest : public PropertiesDialogFixture {
 protected:
     GetListTest() {
-        m_listFolder = [this](const FtpAccount& account, PropertiesDialog::ListingDone done) {
+        m_listFolder = [this](const FtpAccount& account, bool, PropertiesDialog::ListingDone done) {
             m_accounts.push_back(account);
             m_pending = std::move(done);
         };

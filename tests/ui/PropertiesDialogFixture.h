@@ -117,6 +117,6 @@ protected:
     QStringList m_lastFilters;
     QString m_folderInstruction;
     int m_screenBottom = 100000;
-    std::function<void(const FtpAccount&, PropertiesDialog::ListingDone)> m_listFolder;
+    std::function<void(const FtpAccount&, bool, PropertiesDialog::ListingDone)> m_listFolder;
     std::unique_ptr<PropertiesDialog> m_dialog;
 };

@@ -120,6 +120,10 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     s.FtpLogin = QStringLiteral("me");
     s.FtpPassword = QStringLiteral("secret");
     s.FtpFolder = QStringLiteral("pub/pics");
+    s.PauseWhenLocked = 0;
+    s.PauseOnBattery = 1;
+    s.AllPictureTypes = 1;
+    s.EachScreen = 1;
     PropertiesDialog& dialog = open(s);
     EXPECT_EQ(edit(T::IdFtpPassword)->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog.readForm());
@@ -275,6 +279,10 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_TRUE(enables([&] { button(T::IdTile)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdCentredInWorkArea)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdAutoRun)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdPauseWhenLocked)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdPauseOnBattery)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdAllPictureTypes)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdEachScreen)->click(); }));
     EXPECT_TRUE(enables([&] { edit(T::IdMinute)->setText(QStringLiteral("11")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdHour)->setText(QStringLiteral("2")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdSeconds)->setText(QStringLiteral("5")); }));
@@ -284,6 +292,8 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     // The applied record holds the values as they were read.
     EXPECT_EQ(m_applied.back().IncludeSubflders, 1);
     EXPECT_EQ(m_applied.back().FtpServer, QStringLiteral("other"));
+    EXPECT_EQ(m_applied.back().AllPictureTypes, 1);
+    EXPECT_EQ(m_applied.back().EachScreen, 1);
 }
 
 TEST_F(ApplyTest, AFailedReadAppliesNothingAndLeavesApplyEnabled) {

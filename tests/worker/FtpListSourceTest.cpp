@@ -64,6 +64,9 @@ TEST(FtpListSource, DownloadsByTheNameAfterTheLastSlashFromThePosition) {
     EXPECT_EQ(rig.appliedNames(), (QStringList{".bmp", "Sea.bmp", "bare.bmp"}));
     EXPECT_EQ(rig.converted()[1], rig.root() + "/download/wp400.GIF");
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurURLListPos == 2; }));
+    // The picture shown is named by its address, not by the downloaded copy.
+    EXPECT_EQ(rig.state().read([](const SlideShowState::Data& d) { return d.currentPicture; }),
+              QStringLiteral("bare.jpg"));
 }
 
 TEST(FtpListSource, AFailedDownloadOrAnEmptyListChangesNothingAndDoesNotHammer) {

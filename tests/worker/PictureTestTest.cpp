@@ -20,6 +20,15 @@ TEST(PictureTest, LooksForAPictureTypeAnywhereInThePathIgnoringCase) {
     EXPECT_FALSE(PictureTest::test("/d/sea.jpeg", noResolve));
     EXPECT_FALSE(PictureTest::test("/d/readme.txt", noResolve));
 
+    // Every picture type adds these, matched the same way; the table's stay.
+    for (const char* name : {"/d/a.Png", "/d/a.webp", "/d/sea.jpeg", "/d/a.JPE", "/d/a.jfif",
+                             "/d/a.heic", "/d/a.HEIF", "/d/a.avif.bak", "/d/a.png.files/x"}) {
+        EXPECT_FALSE(PictureTest::test(name, noResolve)) << name;
+        EXPECT_TRUE(PictureTest::test(name, noResolve, true)) << name;
+    }
+    EXPECT_TRUE(PictureTest::test("/d/a.gif", noResolve, true));
+    EXPECT_FALSE(PictureTest::test("/d/readme.txt", noResolve, true));
+
     // The file is opened by the path as found; only the derived copy is upper case.
     const auto match = PictureTest::test("/d/Beach.gif", noResolve);
     ASSERT_TRUE(match);
@@ -38,6 +47,9 @@ TEST(PictureTest, AShortcutCountsByItsTargetOrElseByItsOwnName) {
     QFile::link(picture, dir.filePath("Sun.lnk"));
     QFile::link(notes, dir.filePath("Notes.lnk"));
     QFile::link(notes, dir.filePath("old.bmp.lnk"));
+    const QString shot = dir.filePath("shot.png");
+    QFile(shot).open(QIODevice::WriteOnly);
+    QFile::link(shot, dir.filePath("Shot.lnk"));
     int resolved = 0;
     const auto resolve = [&](const QString& path) {
         ++resolved;
@@ -57,6 +69,12 @@ TEST(PictureTest, AShortcutCountsByItsTargetOrElseByItsOwnName) {
     EXPECT_FALSE(own->viaShortcut);
     EXPECT_EQ(own->path, dir.filePath("old.bmp.lnk"));
     EXPECT_EQ(resolved, 3);
+
+    // A target of the other picture types counts when they are taken.
+    EXPECT_FALSE(PictureTest::test(dir.filePath("Shot.lnk"), resolve));
+    const auto png = PictureTest::test(dir.filePath("Shot.lnk"), resolve, true);
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->path, QFileInfo(shot).canonicalFilePath());
 }
 
 TEST(PictureTest, BitmapNamesComeFromTheLastComponent) {

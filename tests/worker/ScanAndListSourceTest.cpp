@@ -1,3 +1,4 @@
+#include "platform/FileName.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
@@ -5,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +37,39 @@ TEST(ScanFolderSource, ShowsPicturesInNameOrderAndStartsOverAfterThePass) {
     EXPECT_EQ(rig.applied().first(), rig.wallpaperDir() + "/A.bmp");
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
     EXPECT_TRUE(rig.logLines().isEmpty()); // nothing is logged for a normal change
+}
+
+TEST(ScanFolderSource, TheOtherPictureTypesAreShownOnlyWhenTaken) {
+    WorkerRig rig;
+    const QStringList others{"a.png",  "b.webp", "c.jpeg", "d.jpe",
+                             "e.jfif", "f.heic", "g.heif", "h.avif"};
+    QStringList files;
+    for (const QString& name : others)
+        files << rig.makeFile("pics/" + name);
+    rig.makeFile("pics/z.jpg");
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.appliedNames(), (QStringList{"Z.bmp", "Z.bmp"}));
+
+    rig.setSettings([](WallpaperSettings& s) { s.AllPictureTypes = 1; });
+    for (int i = 3; i <= 11; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    const QStringList shown{"A.bmp", "B.bmp", "C.bmp", "D.bmp", "E.bmp", "F.bmp", "G.bmp", "H.bmp"};
+    EXPECT_EQ(rig.appliedNames().mid(2), shown + QStringList{"Z.bmp"});
+
+    // The file list takes them too.
+    rig.setFileList(files);
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    for (int i = 12; i <= 19; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames().mid(11), shown);
 }
 
 TEST(ScanFolderSource, ResumesAtThePositionWithoutConvertingThePicturesBefore) {
@@ -127,7 +164,8 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
     rig.makeFile("pics/Photo.JPG.txt");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t) {
+    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t,
+                                const ScreenMetrics&) {
         QFile out(bitmap);
         return !picture.endsWith(".txt") && out.open(QIODevice::WriteOnly);
     };
@@ -136,9 +174,15 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     // tip names it and the position moves on.
     EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Photo.JPG.txt"); }));
     EXPECT_TRUE(rig.applied().isEmpty());
+    const auto current = [&] {
+        return rig.state().read([](const SlideShowState::Data& d) { return d.currentPicture; });
+    };
+    EXPECT_TRUE(current().isEmpty()) << "a picture that did not convert is not shown";
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(1));
     EXPECT_EQ(rig.appliedNames(), QStringList{"SUNSET.bmp"});
+    // The picture shown is the shortcut's target.
+    EXPECT_TRUE(waitUntil([&] { return current() == target; }));
     EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("Sun.lnk"); }));
     EXPECT_TRUE(waitUntil([&] { return rig.settings().CurScanFolderPos == 2; }));
 }
@@ -232,6 +276,11 @@ TEST(FileListSource, ShowsFromThePositionWrapsAndLeavesUnusableEntries) {
     EXPECT_TRUE(waitUntil([&] { return other.worker().sourceCalls() >= 3; }));
     EXPECT_EQ(other.appliedNames(), QStringList{"D.bmp"});
     EXPECT_EQ(other.settings().CurFileListPos, 1);
+
+    // With every picture type on, sea.jpeg is a picture.
+    other.setSettings([](WallpaperSettings& s) { s.AllPictureTypes = 1; });
+    ASSERT_TRUE(other.waitForApplied(2));
+    EXPECT_EQ(other.appliedNames().last(), "SEA.bmp");
 }
 
 TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
@@ -255,4 +304,32 @@ TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(3));
     EXPECT_EQ(rig.appliedNames().mid(1), (QStringList{"THIRD.bmp", "BEACH.bmp"}));
+}
+
+TEST(FileListSource, NamesThatAreNotUtf8AreFoundShownAndKeptAsTheirBytes) {
+    WorkerRig rig;
+    QDir().mkpath(rig.root() + "/p");
+    const QByteArray bytes = QFile::encodeName(rig.root()) + "/p/caf\xe9.gif";
+    const int fd = ::open(bytes.constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString name = FileName::fromNative(bytes);
+    rig.setFileList({name});
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.StartPath = rig.root() + "/p";
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(FileName::toNative(rig.converted().last()), bytes);
+    EXPECT_EQ(rig.appliedNames(), QStringList{"CAF_.bmp"});
+    EXPECT_TRUE(waitUntil(
+        [&] { return rig.lastTip() == tipFor(QString::fromUtf8("caf\xef\xbf\xbd.gif")); }));
+    EXPECT_EQ(QByteArray(rig.state().fileList().front().block()), bytes);
+
+    // The folder walk finds it under the same bytes.
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 0; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(FileName::toNative(rig.converted().last()), bytes);
 }

@@ -124,11 +124,89 @@ TEST(SlideShowWorker, StopDuringAConversionEndsItAndAppliesNothingAfterward) {
     EXPECT_TRUE(rig.wallpaperFiles().isEmpty());
 }
 
+ScreenMetrics screenAt(const char* name, int x, int y) {
+    ScreenMetrics screen;
+    screen.name = QString::fromLatin1(name);
+    screen.origin = QPoint(x, y);
+    screen.primary = x == 0 && y == 0;
+    return screen;
+}
+
+TEST(SlideShowWorker, EachScreenTakesTheNextPicturesOfTheSourceInTurn) {
+    WorkerRig rig;
+    for (const char* name : {"a.jpg", "b-broken.jpg", "c.jpg", "d.jpg"})
+        rig.makeFile(QString("pics/") + name);
+    rig.setScreens({screenAt("L", 0, 0), screenAt("R", 1920, 0)});
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.EachScreen = 1;
+    });
+    rig.worker().start();
+    // The picture that fails is passed over; its turn and its name in the tip stay.
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.applied(), QStringList{"L=A.bmp R=C.bmp"});
+    EXPECT_EQ(rig.convertedFor(), (QStringList{"L", "R", "R"}));
+    EXPECT_TRUE(
+        waitUntil([&] { return rig.lastTip() == "Tessaron - a.jpg, b-broken.jpg, c.jpg"; }));
+    EXPECT_EQ(rig.settings().CurScanFolderPos, 3);
+
+    // The next change goes on from there, into the next pass.
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.applied().last(), "L=D.bmp R=A.bmp");
+    EXPECT_EQ(rig.wallpaperFiles(), (QStringList{"A.bmp", "D.bmp"}));
+
+    // With the setting off, or with one screen, a change is one picture for the whole desktop.
+    rig.setSettings([](WallpaperSettings& s) { s.EachScreen = 0; });
+    rig.worker().requestChange();
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - b-broken.jpg"; }));
+    rig.setScreens({screenAt("L", 0, 0)});
+    rig.setSettings([](WallpaperSettings& s) { s.EachScreen = 1; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.appliedNames().last(), "C.bmp");
+    EXPECT_EQ(rig.convertedFor().last(), "L");
+}
+
+TEST(SlideShowWorker, AScreenChangeThatRunsOutOfPicturesRepeatsThemAndLeavesNothingBehind) {
+    WorkerRig rig;
+    const QString x = rig.makeFile("p/x.jpg");
+    rig.setFileList({x, rig.root() + "/p/missing.jpg"});
+    rig.setScreens({screenAt("L", 0, 0), screenAt("R", 1920, 0), screenAt("B", 0, 1080)}, true);
+    rig.setSettings([](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.EachScreen = 1;
+    });
+    rig.worker().start();
+    // The missing entry ends the change with one picture: every screen shows it, put together
+    // into one bitmap for the whole desktop.
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.applied(), QStringList{rig.wallpaperDir() + "/X.bmp"});
+    EXPECT_EQ(rig.wallpaperFiles(), QStringList{"X.bmp"});
+    QFile composed(rig.wallpaperDir() + "/X.bmp");
+    ASSERT_TRUE(composed.open(QIODevice::ReadOnly));
+    const QByteArray part = "BM " + x.toUtf8() + "\n";
+    EXPECT_EQ(composed.readAll(), "L: " + part + "R: " + part + "B: " + part);
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - x.jpg"; }));
+    EXPECT_EQ(rig.settings().CurFileListPos, 1);
+
+    // A stop in the middle of a change leaves none of its unfinished bitmaps.
+    rig.setFileList({x, x});
+    rig.closeConvertGate();
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForConvertCalls(2));
+    rig.worker().stop(50ms);
+    rig.openConvertGate();
+    ASSERT_TRUE(waitUntil([&] { return rig.worker().lastExitCode() == 0; }));
+    EXPECT_EQ(rig.wallpaperFiles(), QStringList{"X.bmp"});
+}
+
 TEST(SlideShowWorker, AnUnexpectedFailureEndsTheWorkerWithOneLogLine) {
     WorkerRig rig;
     rig.makeFile("pics/a.jpg");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString&, const QString& bitmap, std::int32_t) -> bool {
+    rig.services().convert = [](const QString&, const QString& bitmap, std::int32_t,
+                                const ScreenMetrics&) -> bool {
         QFile half(bitmap);
         half.open(QIODevice::WriteOnly);
         throw std::runtime_error("out of disk space");

@@ -1,5 +1,7 @@
 #include "tests/worker/WorkerRig.h"
 
+#include "platform/RegularFile.h"
+
 #include "tests/support/ProgramUnderTest.h"
 
 #include <QDir>
@@ -43,10 +45,12 @@ WorkerRig::WorkerRig() {
         std::lock_guard lock(m_mutex);
         m_tips.append(text);
     });
-    m_services.convert = [this](const QString& picture, const QString& bitmap, std::int32_t) {
+    m_services.convert = [this](const QString& picture, const QString& bitmap, std::int32_t,
+                                const ScreenMetrics& screen) {
         {
             std::unique_lock lock(m_mutex);
             m_converted.append(picture);
+            m_convertedFor.append(screen.name);
             const std::uint64_t aborts = m_aborts;
             m_gateChanged.wait(lock, [&] {
                 return m_gateOpen || !picture.startsWith(m_gateFolder) || m_aborts != aborts;
@@ -54,7 +58,7 @@ WorkerRig::WorkerRig() {
             if (m_aborts != aborts)
                 return false;
         }
-        if (!QFileInfo(picture).isFile())
+        if (!RegularFile::isRegular(picture) || picture.contains(QLatin1String("broken")))
             return false;
         QFile out(bitmap);
         return out.open(QIODevice::WriteOnly) && out.write("BM " + picture.toUtf8()) > 0;
@@ -70,6 +74,17 @@ WorkerRig::WorkerRig() {
     m_services.apply = [this](const QString& bitmap, std::int32_t) {
         std::lock_guard lock(m_mutex);
         m_applied.append(bitmap);
+    };
+    m_services.screens = [this] {
+        std::lock_guard lock(m_mutex);
+        return m_screens;
+    };
+    m_services.applyEach = [this](const std::vector<ScreenBitmap>& bitmaps, std::int32_t) {
+        QStringList shown;
+        for (const ScreenBitmap& bitmap : bitmaps)
+            shown.append(bitmap.screen.name + u'=' + QFileInfo(bitmap.bitmap).fileName());
+        std::lock_guard lock(m_mutex);
+        m_applied.append(shown.join(u' '));
     };
     m_services.resolveShortcut = [](const QString& path) {
         const QFileInfo info(path);
@@ -126,6 +141,33 @@ void WorkerRig::setUrlList(const QStringList& entries) {
     m_state.modify([&](SlideShowState::Data& d) { d.urlList = toEntries(entries); });
 }
 
+void WorkerRig::setScreens(const std::vector<ScreenMetrics>& screens, bool spanning) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_screens = screens;
+    }
+    if (!spanning)
+        return;
+    m_services.applyEach = nullptr;
+    m_services.compose = [](const std::vector<ScreenBitmap>& bitmaps, std::int32_t,
+                            const QString& out) {
+        QFile file(out);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        for (const ScreenBitmap& bitmap : bitmaps) {
+            QFile part(bitmap.bitmap);
+            if (!part.open(QIODevice::ReadOnly))
+                return false;
+            file.write(bitmap.screen.name.toUtf8() + ": " + part.readAll() + "\n");
+        }
+        return true;
+    };
+    m_services.applySpanned = [this](const QString& bitmap) {
+        std::lock_guard lock(m_mutex);
+        m_applied.append(bitmap);
+    };
+}
+
 SlideShowWorker& WorkerRig::worker() {
     if (!m_worker)
         m_worker = std::make_unique<SlideShowWorker>(m_state, m_tipChannel, m_services,
@@ -167,6 +209,11 @@ QStringList WorkerRig::tips() const {
 QString WorkerRig::lastTip() const {
     const QStringList all = tips();
     return all.isEmpty() ? QString() : all.last();
+}
+
+QStringList WorkerRig::convertedFor() const {
+    std::lock_guard lock(m_mutex);
+    return m_convertedFor;
 }
 
 int WorkerRig::convertCalls() const {

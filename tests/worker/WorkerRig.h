@@ -19,8 +19,8 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 // A slide show over real folders and files with recording services: the conversion writes a
-// small bitmap file and can be held at a gate (an abort ends it there), the desktop records what
-// it was asked to show.
+// small bitmap file (and fails for a picture named "broken") and can be held at a gate (an abort
+// ends it there), the desktop records what it was asked to show.
 class WorkerRig {
 public:
     WorkerRig();
@@ -45,11 +45,17 @@ public:
 
     SlideShowWorker& worker();
     ChangeServices& services() { return m_services; }
+    // The desktop's screens (one 1920x1080 screen until set); with `spanning` the desktop
+    // takes one picture for all screens and the rig puts the screens' bitmaps together.
+    void setScreens(const std::vector<ScreenMetrics>& screens, bool spanning = false);
 
-    // Recorded calls, as bitmap file names ("A.bmp") and full paths.
+    // Recorded calls, as bitmap file names ("A.bmp") and full paths. A change over several
+    // screens is one entry: "SCREEN=NAME.bmp SCREEN=NAME.bmp", or the spanned bitmap's path.
     QStringList applied() const;
     QStringList appliedNames() const;
     QStringList converted() const;
+    // The screen each conversion was made for, by name.
+    QStringList convertedFor() const;
     QStringList tips() const;
     QString lastTip() const;
     int convertCalls() const;
@@ -73,7 +79,9 @@ private:
     QString m_gateFolder;
     QStringList m_applied;
     QStringList m_converted;
+    QStringList m_convertedFor;
     QStringList m_tips;
+    std::vector<ScreenMetrics> m_screens{ScreenMetrics{}};
 
     QTemporaryDir m_dir;
     SlideShowState m_state;
