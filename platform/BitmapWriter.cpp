@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::uint32_t kHeadersSize = 14 + 40;
+constexpr std::uint32_t kHeadersSize = BitmapWriter::kHeadersSize;
 constexpr std::int32_t kPixelsPerMetre = 2835; // 72 dots per inch
 // Rows are gathered into writes of about this size.
 constexpr std::size_t kChunkBytes = 256 * 1024;
@@ -39,17 +39,17 @@ bool writeAll(int file, const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
-bool BitmapWriter::write(int file, int width, int height, std::span<const std::uint8_t> rgb) {
-    if (width <= 0 || height <= 0)
-        return false;
-    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * 3;
-    const std::uint64_t stride = (rowBytes + 3) & ~std::uint64_t{3};
-    const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(height);
-    if (rgb.size() < rowBytes * static_cast<std::uint64_t>(height) ||
-        imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
-        return false;
+std::uint64_t BitmapWriter::stride(std::int64_t width) {
+    return (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t{3};
+}
 
-    std::array<std::uint8_t, kHeadersSize> header{};
+std::optional<BitmapWriter::Headers> BitmapWriter::headers(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    const std::uint64_t imageSize = stride(width) * static_cast<std::uint64_t>(height);
+    if (imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    Headers header{};
     header[0] = 'B';
     header[1] = 'M';
     put32(&header[2], static_cast<std::uint32_t>(imageSize + kHeadersSize));
@@ -63,7 +63,18 @@ bool BitmapWriter::write(int file, int width, int height, std::span<const std::u
     put32(&header[34], static_cast<std::uint32_t>(imageSize));
     put32(&header[38], kPixelsPerMetre);
     put32(&header[42], kPixelsPerMetre);
-    if (!writeAll(file, header.data(), header.size()))
+    return header;
+}
+
+bool BitmapWriter::write(int file, int width, int height, std::span<const std::uint8_t> rgb) {
+    const std::optional<Headers> header = headers(width, height);
+    if (!header)
+        return false;
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * 3;
+    const std::uint64_t stride = BitmapWriter::stride(width);
+    if (rgb.size() < rowBytes * static_cast<std::uint64_t>(height))
+        return false;
+    if (!writeAll(file, header->data(), header->size()))
         return false;
 
     // Not synced to disk: the bitmap is made again at the next change, and a sync costs more

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // Writes uncompressed 24-bit Windows bitmaps: a 14-byte file header, a 40-byte information
@@ -8,6 +10,14 @@
 // (no Qt), for the converter program too.
 class BitmapWriter {
 public:
+    static constexpr std::uint32_t kHeadersSize = 14 + 40;
+    using Headers = std::array<std::uint8_t, kHeadersSize>;
+
+    // The bytes of one padded row of `width` pixels.
+    static std::uint64_t stride(std::int64_t width);
+    // Both headers of a `width` x `height` bitmap, rows bottom-up; nothing when the size is
+    // unusable or the file would pass 4 GiB.
+    static std::optional<Headers> headers(int width, int height);
     // Writes the bitmap into `file`, an open and empty file. `rgb` holds `height` rows of
     // `width` R, G, B triples, top row first. False when the size is unusable or a write
     // failed; the caller removes the file then.
