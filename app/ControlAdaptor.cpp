@@ -1,6 +1,7 @@
 #include "app/ControlAdaptor.h"
 
 #include "app/TrayWindow.h"
+#include "platform/FileName.h"
 #include "platform/LogCategories.h"
 #include "platform/ScreenInfo.h"
 #include "resources/CommandLineTemplate.h"
@@ -71,7 +72,8 @@ QString ControlAdaptor::sourceMode() const {
 }
 
 QString ControlAdaptor::currentPicture() const {
-    return m_window.status().currentPicture;
+    // D-Bus carries valid text only; a name's bytes that are not UTF-8 show as replacements.
+    return FileName::withRawBytesAs(m_window.status().currentPicture);
 }
 
 uint ControlAdaptor::secondsToNextChange() const {

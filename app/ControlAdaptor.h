@@ -36,7 +36,7 @@ public:
     // The picture's path (or FTP address) as its source names it, not the bitmap made of it.
     QString currentPicture() const;
     uint secondsToNextChange() const;
-    // Each screen as "WIDTHxHEIGHT, work area WIDTHxHEIGHT+X+Y" in device pixels.
+    // Each screen as "NAME WIDTHxHEIGHT+X+Y, work area WIDTHxHEIGHT+X+Y" in device pixels.
     QStringList screens() const;
 
 public slots:

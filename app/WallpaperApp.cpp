@@ -95,6 +95,9 @@ int WallpaperApp::main(int argc, char** argv) {
         return 1;
     }
 
+    // The toolkit starts on the display the probe found: Wayland first on a Wayland session.
+    if (!display.toolkitPlatform().isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.toolkitPlatform());
     // A display that goes away between the probe and here ends the same way as no display.
     ToolkitStartGuard guard(AppTexts::kNoDisplay);
     QApplication application(argc, argv);
@@ -139,12 +142,13 @@ int WallpaperApp::main(int argc, char** argv) {
 
     // The services each change calls; hooks left empty make the changes that need them do
     // nothing.
-    PictureConverter converter(*platform.imageLibrary);
+    PictureConverter converter(*platform.converter);
     ChangeServices changeServices;
     changeServices.convert = [&converter](const QString& picture, const QString& bitmap,
                                           std::int32_t layout, const ScreenMetrics& screen) {
         return converter.ConvertPicture(picture, bitmap, layout, screen);
     };
+    changeServices.abortConversion = [&converter] { converter.abort(); };
     changeServices.screens = [&screenInfo] { return screenInfo.screens(); };
     // Downloads read the four FTP settings once per call, under the state's lock.
     FtpDownloader ftpDownloader(

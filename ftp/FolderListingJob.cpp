@@ -25,11 +25,11 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
         result.outcome = Outcome::Listed;
         result.directory = listing.directory;
         const std::optional<ServerAddress> address = ServerAddress::parse(account.server);
-        result.urls = address && address->isWeb()
-                          ? FolderListing::webPictureUrls(listing.directory, listing.names,
-                                                          allPictureTypes)
-                          : FolderListing::pictureUrls(account.server, listing.directory,
-                                                       listing.names, allPictureTypes);
+        result.urls =
+            address && address->isWeb()
+                ? FolderListing::webPictureUrls(listing.directory, listing.names, allPictureTypes)
+                : FolderListing::pictureUrls(account.server, listing.directory, listing.names,
+                                             allPictureTypes);
         break;
     }
     case FtpStatus::FolderNotFound:

@@ -6,7 +6,10 @@
 // Where the program keeps its files. Computed once at start from the program file's path and
 // the user's environment; the platform decides the folders.
 struct AppPaths {
-    QString programPath;  // absolute path of the running program file
+    QString programPath; // absolute path of the running program file
+    // The converter program: beside the program in a build tree, else in the libexec folder
+    // of the installation.
+    QString converterPath;
     QString appName;      // the program file's base name: names the profile and folders
     QString fileListPath; // binary list of picture files
     QString urlListPath;  // binary list of ftp:// addresses

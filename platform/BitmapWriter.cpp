@@ -1,16 +1,18 @@
 #include "platform/BitmapWriter.h"
 
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cerrno>
 #include <limits>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr std::uint32_t kHeadersSize = 14 + 40;
+constexpr std::uint32_t kHeadersSize = BitmapWriter::kHeadersSize;
 constexpr std::int32_t kPixelsPerMetre = 2835; // 72 dots per inch
+// Rows are gathered into writes of about this size.
+constexpr std::size_t kChunkBytes = 256 * 1024;
 
 void put16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
@@ -22,20 +24,32 @@ void put32(std::uint8_t* p, std::uint32_t v) {
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+bool writeAll(int file, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(file, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace
 
-bool BitmapWriter::write(const QString& path, int width, int height,
-                         std::span<const std::uint8_t> rgb) {
-    if (width <= 0 || height <= 0)
-        return false;
-    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * 3;
-    const std::uint64_t stride = (rowBytes + 3) & ~std::uint64_t{3};
-    const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(height);
-    if (rgb.size() < rowBytes * static_cast<std::uint64_t>(height) ||
-        imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
-        return false;
+std::uint64_t BitmapWriter::stride(std::int64_t width) {
+    return (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t{3};
+}
 
-    std::array<std::uint8_t, kHeadersSize> header{};
+std::optional<BitmapWriter::Headers> BitmapWriter::headers(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    const std::uint64_t imageSize = stride(width) * static_cast<std::uint64_t>(height);
+    if (imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    Headers header{};
     header[0] = 'B';
     header[1] = 'M';
     put32(&header[2], static_cast<std::uint32_t>(imageSize + kHeadersSize));
@@ -49,35 +63,38 @@ bool BitmapWriter::write(const QString& path, int width, int height,
     put32(&header[34], static_cast<std::uint32_t>(imageSize));
     put32(&header[38], kPixelsPerMetre);
     put32(&header[42], kPixelsPerMetre);
+    return header;
+}
 
-    // Written beside the target and renamed over it, so a reader never sees half a bitmap
-    // and a failed write leaves nothing. Not synced to disk: the bitmap is made again at the
-    // next change, and a sync costs more than the conversion on slow disks.
-    QTemporaryFile file(QFileInfo(path).absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!file.open())
+bool BitmapWriter::write(int file, int width, int height, std::span<const std::uint8_t> rgb) {
+    const std::optional<Headers> header = headers(width, height);
+    if (!header)
         return false;
-    if (file.write(reinterpret_cast<const char*>(header.data()), header.size()) !=
-        static_cast<qint64>(header.size()))
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * 3;
+    const std::uint64_t stride = BitmapWriter::stride(width);
+    if (rgb.size() < rowBytes * static_cast<std::uint64_t>(height))
         return false;
-    std::vector<std::uint8_t> row(stride, 0);
+    if (!writeAll(file, header->data(), header->size()))
+        return false;
+
+    // Not synced to disk: the bitmap is made again at the next change, and a sync costs more
+    // than the conversion on slow disks.
+    const std::size_t rowsPerChunk = std::max<std::size_t>(1, kChunkBytes / stride);
+    std::vector<std::uint8_t> chunk(stride * rowsPerChunk, 0);
+    std::size_t filled = 0;
     for (int y = height - 1; y >= 0; --y) {
         const std::uint8_t* src = rgb.data() + rowBytes * static_cast<std::uint64_t>(y);
+        std::uint8_t* row = chunk.data() + filled;
         for (int x = 0; x < width; ++x) {
             row[x * 3] = src[x * 3 + 2];
             row[x * 3 + 1] = src[x * 3 + 1];
             row[x * 3 + 2] = src[x * 3];
         }
-        if (file.write(reinterpret_cast<const char*>(row.data()), static_cast<qint64>(stride)) !=
-            static_cast<qint64>(stride))
+        filled += stride;
+        if ((filled == chunk.size() || y == 0) && !writeAll(file, chunk.data(), filled))
             return false;
+        if (filled == chunk.size())
+            filled = 0;
     }
-    if (!file.flush())
-        return false;
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    if (std::rename(QFile::encodeName(file.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0)
-        return false;
-    file.setAutoRemove(false); // it is the bitmap now
     return true;
 }

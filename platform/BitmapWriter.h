@@ -1,15 +1,25 @@
 #pragma once
 
-#include <QString>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // Writes uncompressed 24-bit Windows bitmaps: a 14-byte file header, a 40-byte information
-// header, then the rows bottom-up in blue, green, red order, each padded to 4 bytes.
+// header, then the rows bottom-up in blue, green, red order, each padded to 4 bytes. Plain C++
+// (no Qt), for the converter program too.
 class BitmapWriter {
 public:
-    // `rgb` holds `height` rows of `width` R, G, B triples, top row first. The file appears
-    // complete or not at all: it is written beside the target and renamed into place.
-    static bool write(const QString& path, int width, int height,
-                      std::span<const std::uint8_t> rgb);
+    static constexpr std::uint32_t kHeadersSize = 14 + 40;
+    using Headers = std::array<std::uint8_t, kHeadersSize>;
+
+    // The bytes of one padded row of `width` pixels.
+    static std::uint64_t stride(std::int64_t width);
+    // Both headers of a `width` x `height` bitmap, rows bottom-up; nothing when the size is
+    // unusable or the file would pass 4 GiB.
+    static std::optional<Headers> headers(int width, int height);
+    // Writes the bitmap into `file`, an open and empty file. `rgb` holds `height` rows of
+    // `width` R, G, B triples, top row first. False when the size is unusable or a write
+    // failed; the caller removes the file then.
+    static bool write(int file, int width, int height, std::span<const std::uint8_t> rgb);
 };

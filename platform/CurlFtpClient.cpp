@@ -184,6 +184,9 @@ QByteArray certificateBlob(CURL* c) {
 // folder of libcurl's own (an FTP folder is entered by an explicit CWD).
 EasyHandle makeHandle(const Request& request, const FtpLimits& limits, Operation& operation,
                       QByteArray& certificates) {
+    // Set up at the first transfer, not at start: a slide show of local pictures never pays
+    // for the TLS libraries' start (over 2 MB resident).
+    initialiseCurlOnce();
     EasyHandle curl(curl_easy_init());
     if (!curl)
         return curl;
@@ -443,9 +446,7 @@ FtpStatus transfer(const Request& request, const FtpLimits& limits, const QStrin
 
 } // namespace
 
-CurlFtpClient::CurlFtpClient(const FtpLimits& limits) : m_limits(limits) {
-    initialiseCurlOnce();
-}
+CurlFtpClient::CurlFtpClient(const FtpLimits& limits) : m_limits(limits) {}
 
 FtpStatus CurlFtpClient::download(const FtpAccount& account, const QString& remoteName,
                                   const QString& localPath, const FtpAbortCheck& abort) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -17,12 +18,17 @@ public:
     DisplayProbe(const DisplayProbe&) = delete;
     DisplayProbe& operator=(const DisplayProbe&) = delete;
 
-    // True when a display can be opened; otherwise `reason` says why.
+    // True when a display can be opened; otherwise `reason` says why. A Wayland compositor
+    // that answers on its socket comes first, then the X display.
     bool canOpenDisplay(QString* reason);
+    // The toolkit platform for the display found ("wayland", "xcb"), when the user chose none
+    // (QT_QPA_PLATFORM); empty otherwise.
+    QByteArray toolkitPlatform() const { return m_platform; }
     // Closes the connection the probe kept.
     void release();
 
 private:
     struct Connection;
     std::unique_ptr<Connection> m_connection;
+    QByteArray m_platform;
 };

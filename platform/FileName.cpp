@@ -77,6 +77,14 @@ QByteArray toNative(const QString& name) {
     return bytes;
 }
 
+QString withRawBytesAs(const QString& name, QChar replacement) {
+    QString shown = name;
+    for (QChar& c : shown)
+        if (isRawByte(c.unicode()))
+            c = replacement;
+    return shown;
+}
+
 bool hasRawBytes(const QString& name) {
     for (const QChar c : name)
         if (isRawByte(c.unicode()))

@@ -13,5 +13,8 @@ QString fromNative(const QByteArray& bytes);
 QByteArray toNative(const QString& name);
 // True when `name` holds bytes that are not UTF-8 (it only opens through toNative).
 bool hasRawBytes(const QString& name);
+// `name` with each byte that is not UTF-8 shown as `replacement`: for texts that leave the
+// program (the tray tip, D-Bus) or name files of its own.
+QString withRawBytesAs(const QString& name, QChar replacement = QChar(0xFFFD));
 
 } // namespace FileName

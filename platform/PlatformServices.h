@@ -5,9 +5,9 @@
 #include <memory>
 
 class Autostart;
+class ConverterProcess;
 class DesktopWallpaper;
 class FtpClient;
-class ImageLibrary;
 class PowerSourceWatcher;
 class Profile;
 class ScreenLockWatcher;
@@ -17,8 +17,8 @@ class ShortcutResolver;
 struct PlatformServices {
     AppPaths paths;
     std::unique_ptr<Profile> profile;
-    std::unique_ptr<ImageLibrary> imageLibrary; // for the worker's picture conversions
-    std::shared_ptr<FtpClient> ftp;             // shared by the downloads and the folder listings
+    std::unique_ptr<ConverterProcess> converter; // runs the worker's picture conversions
+    std::shared_ptr<FtpClient> ftp;              // shared by the downloads and the folder listings
     // The session's wallpaper service; any thread may call it.
     std::unique_ptr<DesktopWallpaper> desktopWallpaper;
     // Follows shortcut files; any thread may call it.

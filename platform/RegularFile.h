@@ -11,6 +11,8 @@ namespace RegularFile {
 
 // Opens `path` for reading into `file` when it is a regular file (links followed).
 bool openForReading(QFile& file, const QString& path);
+// True when `path` names a regular file (links followed); any name the file system holds works.
+bool isRegular(const QString& path);
 // True when `path` names something other than a regular file (after following links);
 // false for a regular file and for nothing at all.
 bool isOtherThanRegular(const QString& path);

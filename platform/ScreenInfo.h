@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScreenArea.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -9,11 +11,9 @@
 
 // One screen in device pixels (its logical size times its device pixel ratio), which is what a
 // picture is converted for, so that it is sharp on a HiDPI screen.
-struct ScreenMetrics {
+struct ScreenMetrics : ScreenArea {
     QString name;        // the output's name as the desktop knows it ("HDMI-A-1")
     QPoint origin{0, 0}; // the top left corner on the whole desktop
-    QSize screen{1920, 1080};
-    QRect workArea{0, 0, 1920, 1080}; // left, top, width, height, from the screen's own corner
     double devicePixelRatio = 1.0;
     bool primary = true;
 

@@ -1,5 +1,6 @@
 #include "wallpaper/ScreenComposer.h"
 
+#include "platform/BitmapWriter.h"
 #include "platform/LogCategories.h"
 
 #include <QFile>
@@ -14,19 +15,10 @@
 namespace {
 
 constexpr std::int32_t kTile = 1;
-constexpr std::uint32_t kHeadersSize = 14 + 40;
+constexpr std::uint32_t kHeadersSize = BitmapWriter::kHeadersSize;
 
 std::uint32_t get32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint64_t strideOf(std::int64_t width) {
-    return (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t{3};
 }
 
 // One uncompressed 24-bit bitmap, read a row at a time (the rows are read in file order when
@@ -58,7 +50,7 @@ public:
         m_height = height < 0 ? -height : height;
         m_bottomUp = height > 0;
         m_offset = get32(&header[10]);
-        m_stride = strideOf(m_width);
+        m_stride = BitmapWriter::stride(m_width);
         if (static_cast<std::uint64_t>(m_file.size()) < m_offset + m_stride * m_height) {
             *reason = QStringLiteral("the bitmap is cut short");
             return false;
@@ -124,9 +116,10 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
     QRect box;
     for (const ScreenBitmap& part : parts)
         box = box.united(part.screen.geometry());
-    const std::uint64_t stride = strideOf(box.width());
-    const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(box.height());
-    if (box.isEmpty() || imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
+    const std::uint64_t stride = BitmapWriter::stride(box.width());
+    const std::optional<BitmapWriter::Headers> header =
+        BitmapWriter::headers(box.width(), box.height());
+    if (!header)
         return fail(out, QStringLiteral("the screens cover no area or too large an area"));
 
     std::vector<Placed> placed(parts.size());
@@ -147,20 +140,7 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
     QTemporaryFile file(QFileInfo(out).absoluteFilePath() + QStringLiteral(".XXXXXX"));
     if (!file.open())
         return fail(out, file.errorString());
-    std::array<std::uint8_t, kHeadersSize> header{};
-    header[0] = 'B';
-    header[1] = 'M';
-    put32(&header[2], static_cast<std::uint32_t>(imageSize + kHeadersSize));
-    put32(&header[10], kHeadersSize);
-    put32(&header[14], 40);
-    put32(&header[18], static_cast<std::uint32_t>(box.width()));
-    put32(&header[22], static_cast<std::uint32_t>(box.height())); // bottom row first
-    header[26] = 1;                                               // planes
-    header[28] = 24;                                              // bits per pixel
-    put32(&header[34], static_cast<std::uint32_t>(imageSize));
-    put32(&header[38], 2835); // 72 dots per inch
-    put32(&header[42], 2835);
-    file.write(reinterpret_cast<const char*>(header.data()), header.size());
+    file.write(reinterpret_cast<const char*>(header->data()), header->size());
 
     std::vector<std::uint8_t> buffer(stride);
     std::uint8_t* const row = buffer.data();

@@ -8,8 +8,8 @@
 #include <vector>
 
 // The services a wallpaper change calls, bound by the application. Every hook runs on a worker
-// thread except abortDownload, which the thread that stops a worker calls. An empty hook is a
-// service that is not available: the change it belongs to does nothing.
+// thread except abortDownload and abortConversion, which the thread that stops a worker calls. An
+// empty hook is a service that is not available: the change it belongs to does nothing.
 struct ChangeServices {
     // Converts `picture` into the bitmap file `bitmap`, resampled for `layout` (an ImageLayout
     // value; odd values convert as Centered) on `screen`, in its device pixels. True when the
@@ -20,6 +20,9 @@ struct ChangeServices {
         convert;
     // Every screen, left to right, then top to bottom. When empty, one default screen.
     std::function<std::vector<ScreenMetrics>()> screens;
+    // Ends the conversions in progress at once (their calls return false); later conversions
+    // are unaffected. Called from the thread that stops a worker.
+    std::function<void()> abortConversion;
     // Makes `bitmap` the desktop wallpaper shown with `layout`.
     std::function<void(const QString& bitmap, std::int32_t layout)> apply;
     // Shows each screen's own bitmap, for a desktop that takes one per screen.

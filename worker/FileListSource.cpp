@@ -1,5 +1,6 @@
 #include "worker/FileListSource.h"
 
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/WorkerRun.h"
@@ -16,7 +17,7 @@ SourceResult FileListSource::run(WorkerRun& run) {
     }
 
     const std::optional<PictureMatch> picture = run.testPicture(*entry);
-    if (picture && QFileInfo(picture->path).isFile()) {
+    if (picture && RegularFile::isRegular(picture->path)) {
         run.makeChange(picture->path, PictureTest::bitmapName(picture->upperPath),
                        WorkerRun::nextEntry(ListKind::Files));
         run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));

@@ -1,9 +1,11 @@
 #include "worker/ListEntry.h"
 
+#include "platform/FileName.h"
+
 #include <cstring>
 
 std::optional<ListEntry> ListEntry::fromText(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = FileName::toNative(text);
     if (static_cast<std::size_t>(utf8.size()) > kMaxTextBytes || utf8.contains('\0'))
         return std::nullopt;
     ListEntry entry;
@@ -21,5 +23,5 @@ ListEntry ListEntry::fromBlock(const char* block) {
 }
 
 QString ListEntry::text() const {
-    return QString::fromUtf8(m_bytes.data());
+    return FileName::fromNative(QByteArray(m_bytes.data()));
 }

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <optional>
 
-// One entry of the file list or the URL list: a fixed 520-byte block of UTF-8 text, ended by
-// a zero byte, every byte after it zero. Text that does not fit is refused, never cut.
+// One entry of the file list or the URL list: a fixed 520-byte block of text, ended by a zero
+// byte, every byte after it zero. Text that does not fit is refused, never cut. The bytes are
+// kept as the file system's: a name that is not UTF-8 reads back and saves as it was.
 class ListEntry {
 public:
     static constexpr std::size_t kSize = 520;

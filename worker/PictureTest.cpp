@@ -1,5 +1,6 @@
 #include "worker/PictureTest.h"
 
+#include "platform/FileName.h"
 #include "worker/PictureExtensions.h"
 
 #include <array>
@@ -86,7 +87,11 @@ std::optional<PictureMatch> PictureTest::test(const Folder& folder, const QStrin
 }
 
 QString PictureTest::bitmapName(const QString& upperPath) {
-    QString name = lastComponent(upperPath, QLatin1Char('/'));
+    // The bitmap is a file of the program's own: bytes of the picture's name that are not
+    // UTF-8 (upper-casing has made them replacement characters) become "_", so that every
+    // desktop can take its name.
+    QString name = FileName::withRawBytesAs(lastComponent(upperPath, QLatin1Char('/')), u'_');
+    name.replace(QChar(QChar::ReplacementCharacter), u'_');
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);

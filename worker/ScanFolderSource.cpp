@@ -1,7 +1,9 @@
 #include "worker/ScanFolderSource.h"
 
 #include "ftp/FolderListing.h"
+#include "platform/FileName.h"
 #include "platform/FolderIdentity.h"
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 #include "worker/PictureTest.h"
 #include "worker/ShuffleCandidates.h"
@@ -40,7 +42,7 @@ std::optional<std::vector<DirEntry>> listFolder(const std::filesystem::path& fol
             break;
         std::error_code ignored;
         const bool isFolder = it->is_directory(ignored);
-        entries.push_back({QFile::decodeName(QByteArray::fromStdString(it->path().filename())),
+        entries.push_back({FileName::fromNative(QByteArray::fromStdString(it->path().filename())),
                            isFolder,
                            !isFolder && !it->is_symlink(ignored) && it->is_regular_file(ignored)});
     }
@@ -113,7 +115,7 @@ void ScanFolderSource::walk(const QString& folder) {
     if (!identity || !m_visited.insert(*identity).second)
         return;
     const std::optional<std::vector<DirEntry>> entries =
-        listFolder(std::filesystem::path(QFile::encodeName(folder).toStdString()));
+        listFolder(std::filesystem::path(FileName::toNative(folder).toStdString()));
     if (!entries)
         return;
     const PictureTest::Folder tested = PictureTest::folder(folder);
@@ -153,7 +155,8 @@ std::optional<PictureMatch> ScanFolderSource::testPicture(const PictureTest::Fol
 bool ScanFolderSource::isPicture(const PictureMatch& picture, bool listedAsFile) const {
     // Until the walk has waited, the listing it just made is proof enough that a plain file is
     // there: a test of its own costs a system call, most of a long walk's time.
-    return (listedAsFile && !m_waited && !picture.viaShortcut) || QFileInfo(picture.path).isFile();
+    return (listedAsFile && !m_waited && !picture.viaShortcut) ||
+           RegularFile::isRegular(picture.path);
 }
 
 void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& name,
@@ -237,7 +240,7 @@ SourceResult ScanFolderSource::shuffledChange(const QString& startFolder) {
             moved.storeIn(d.settings, ShuffleRound::Source::ScanFolder);
         };
         // Gone since the walk found it: its turn passes without a change.
-        if (!QFileInfo(candidate.picture.path).isFile()) {
+        if (!RegularFile::isRegular(candidate.picture.path)) {
             m_run.modify(passOn);
             continue;
         }

@@ -30,9 +30,9 @@ public:
     void start() override;
     void requestChange() override;
     void restart() override;
-    // After this returns no worker changes the wallpaper, the tip or the shared state. A worker
-    // that does not end within `bound` (a conversion or download that will not return) is
-    // left to finish on its own; it only touches what it owns.
+    // After this returns no worker changes the wallpaper, the tip or the shared state. A
+    // conversion or download in progress is ended at once. A worker that still does not end
+    // within `bound` is left to finish on its own; it only touches what it owns.
     void stop(std::chrono::milliseconds bound) override;
 
     // How often a source has been called over every run; for tests and benchmarks.

@@ -1,5 +1,6 @@
 #include "worker/WorkerRun.h"
 
+#include "platform/FileName.h"
 #include "platform/LogCategories.h"
 #include "resources/AppTexts.h"
 #include "worker/TipChannel.h"
@@ -88,6 +89,8 @@ void WorkerRun::requestStop() {
     }
     if (m_downloading.load() && m_services.abortDownload)
         m_services.abortDownload();
+    if (m_converting.load() && m_services.abortConversion)
+        m_services.abortConversion();
 }
 
 void WorkerRun::notifyStateChanged() {
@@ -171,9 +174,9 @@ void WorkerRun::tip(const QString& text) {
 
 void WorkerRun::tipPicture(const QString& name) {
     if (m_change)
-        m_change->names.append(name);
+        m_change->names.append(FileName::withRawBytesAs(name));
     else
-        tip(QString::fromLatin1(AppTexts::kTipPrefix) + name);
+        tip(QString::fromLatin1(AppTexts::kTipPrefix) + FileName::withRawBytesAs(name));
 }
 
 std::optional<PictureMatch> WorkerRun::testPicture(const QString& path) {
@@ -287,17 +290,29 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, con
         if (folderReady)
             emptyWallpaperFolder();
     }
-    const bool shown =
-        folderReady && m_services.convert &&
-        convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
-                        [&](SlideShowState::Data& d) {
-                            advance(d);
-                            d.currentPicture = shownAs.isEmpty() ? source : shownAs;
-                        });
+    const bool shown = folderReady && m_services.convert &&
+                       convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
+                                       [&](SlideShowState::Data& d) {
+                                           advance(d);
+                                           d.currentPicture = shownAs.isEmpty() ? source : shownAs;
+                                       });
     // A picture that was not shown uses up its turn all the same.
     if (!shown)
         modify(advance);
     return shown;
+}
+
+bool WorkerRun::convert(const QString& source, const QString& staging, std::int32_t layout,
+                        const ScreenMetrics& screen) {
+    m_converting.store(true);
+    struct Reset {
+        std::atomic<bool>& flag;
+        ~Reset() { flag.store(false); }
+    } reset{m_converting};
+    // Either the stopping thread sees the flag and ends the conversion, or this test sees its
+    // stop.
+    checkStop();
+    return m_services.convert(source, staging, layout, screen);
 }
 
 bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
@@ -310,7 +325,7 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
             fs::remove(path, ignored);
         }
     } staged{fsPath(m_stagingPath)};
-    if (!m_services.convert(source, m_stagingPath, layout, screen))
+    if (!convert(source, m_stagingPath, layout, screen))
         return false;
 
     std::lock_guard gate(m_gateMutex);
@@ -342,9 +357,8 @@ bool WorkerRun::takeForScreen(const QString& source, const QString& bitmapName,
         throwIfCancelled();
         folderReady = ensureWallpaperFolder();
     }
-    const bool converted =
-        folderReady && m_services.convert &&
-        m_services.convert(source, staging, change.layout, change.screens[screen]);
+    const bool converted = folderReady && m_services.convert &&
+                           convert(source, staging, change.layout, change.screens[screen]);
     if (converted) {
         change.parts.push_back({staging, bitmapName});
         change.shown.append(shownAs.isEmpty() ? source : shownAs);

@@ -55,8 +55,8 @@ public:
     // --- Called by the thread that controls the worker.
     void requestChange();
     // After this returns the run reads no state, applies nothing, posts no tip and neither
-    // empties the wallpaper folder nor moves a bitmap into it; a download in progress is
-    // aborted.
+    // empties the wallpaper folder nor moves a bitmap into it; a download or conversion in
+    // progress is aborted.
     void requestStop();
     // The shared state changed: a run that has nothing to show may try again.
     void notifyStateChanged();
@@ -152,6 +152,9 @@ private:
     // run's own private bitmaps.
     bool ensureWallpaperFolder() const;
     void emptyWallpaperFolder() const;
+    // Converts into `staging`; a stop ends the conversion at once (false, or Stopped thrown).
+    bool convert(const QString& source, const QString& staging, std::int32_t layout,
+                 const ScreenMetrics& screen);
     // Runs `onShown` on the state, under the gate, once the bitmap is applied.
     bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
                          const ScreenMetrics& screen, const Advance& onShown);
@@ -183,6 +186,7 @@ private:
     bool m_stopRequested = false;
 
     std::atomic<bool> m_downloading{false};
+    std::atomic<bool> m_converting{false};
     std::chrono::steady_clock::time_point m_attemptStart{};
     // Worker thread only.
     std::optional<ScreenChange> m_change;

@@ -3,42 +3,114 @@
 #include "platform/LogCategories.h"
 #include "platform/NoDesktopWallpaper.h"
 #include "platform/linux/GSettingsWallpaper.h"
+#include "platform/linux/HyprlandWallpaper.h"
+#include "platform/linux/LayerShellWallpaper.h"
 #include "platform/linux/PlasmaWallpaper.h"
 #include "platform/linux/SwayWallpaper.h"
 #include "platform/linux/X11Wallpaper.h"
 #include "platform/linux/XfceWallpaper.h"
 
-#include <utility>
+#include <functional>
+#include <initializer_list>
 
 namespace {
 
-// The backend that serves a desktop name as sessions spell it, or an empty text.
-QString backendFor(const QString& desktop) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"gnome", "gnome"},
-        {"gnome-classic", "gnome"},
-        {"gnome-flashback", "gnome"},
-        {"ubuntu", "gnome"},
-        {"unity", "gnome"},
-        {"budgie", "gnome"},
-        {"budgie-desktop", "gnome"},
-        {"x-cinnamon", "cinnamon"},
-        {"cinnamon", "cinnamon"},
-        {"mate", "mate"},
-        {"xfce", "xfce"},
-        {"xfce4", "xfce"},
-        {"xubuntu", "xfce"},
-        {"kde", "plasma"},
-        {"plasma", "plasma"},
-        {"plasmawayland", "plasma"},
-        {"plasmax11", "plasma"},
-        {"sway", "sway"},
-    };
+struct Context {
+    const QProcessEnvironment& environment;
+    const QString& dataDir;
+    const QDBusConnection& bus;
+};
+
+// One backend: the desktop names that sessions give it (lower case), the variable its
+// compositor sets (a candidate even when the session names another desktop), whether that
+// compositor also draws a layer-shell swaybg, and how it is made. What its probe checks is
+// said beside each row.
+struct Row {
+    const char* name;
+    std::initializer_list<const char*> desktops;
+    const char* variable;
+    bool layerShell;
+    std::function<std::unique_ptr<DesktopWallpaper>(const Context&)> create;
+};
+
+const Row kRows[] = {
+    // The schema org.gnome.desktop.background is installed.
+    {"gnome",
+     {"gnome", "gnome-classic", "gnome-flashback", "ubuntu", "unity", "budgie", "budgie-desktop"},
+     nullptr,
+     false,
+     [](const Context&) {
+         return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Gnome);
+     }},
+    // The schema org.cinnamon.desktop.background is installed.
+    {"cinnamon",
+     {"x-cinnamon", "cinnamon"},
+     nullptr,
+     false,
+     [](const Context&) {
+         return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Cinnamon);
+     }},
+    // The schema org.mate.background is installed.
+    {"mate",
+     {"mate"},
+     nullptr,
+     false,
+     [](const Context&) {
+         return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Mate);
+     }},
+    // org.xfce.Xfconf is on the session bus.
+    {"xfce",
+     {"xfce", "xfce4", "xubuntu"},
+     nullptr,
+     false,
+     [](const Context& c) { return std::make_unique<XfceWallpaper>(c.bus); }},
+    // org.kde.plasmashell is on the session bus.
+    {"plasma",
+     {"kde", "plasma", "plasmawayland", "plasmax11"},
+     nullptr,
+     false,
+     [](const Context& c) { return std::make_unique<PlasmaWallpaper>(c.bus); }},
+    // swaymsg is on PATH.
+    {"sway",
+     {"sway"},
+     "SWAYSOCK",
+     true,
+     [](const Context& c) { return std::make_unique<SwayWallpaper>(c.dataDir); }},
+    // hyprctl is on PATH and hyprpaper answers it on its socket.
+    {"hyprland",
+     {"hyprland"},
+     "HYPRLAND_INSTANCE_SIGNATURE",
+     true,
+     [](const Context&) { return std::make_unique<HyprlandWallpaper>(); }},
+    // Any other Wayland compositor: WAYLAND_DISPLAY is set and swaybg is on PATH. Not for a
+    // session that names a desktop without layer-shell backgrounds.
+    {"layer-shell",
+     {},
+     "WAYLAND_DISPLAY",
+     true,
+     [](const Context& c) {
+         return std::make_unique<LayerShellWallpaper>(
+             c.environment.value(QStringLiteral("WAYLAND_DISPLAY")));
+     }},
+    // The display named by DISPLAY can be opened.
+    {"x11",
+     {},
+     "DISPLAY",
+     true,
+     [](const Context& c) {
+         return std::make_unique<X11Wallpaper>(
+             c.environment.value(QStringLiteral("DISPLAY")).toLocal8Bit(), c.dataDir);
+     }},
+};
+
+// The row that serves a desktop name as sessions spell it.
+const Row* rowFor(const QString& desktop) {
     const QString key = desktop.trimmed().toLower();
-    for (const auto& [name, backend] : names)
-        if (key == QLatin1String(name))
-            return QString::fromLatin1(backend);
-    return {};
+    for (const Row& row : kRows)
+        for (const char* name : row.desktops)
+            if (key == QLatin1String(name))
+                return &row;
+    return nullptr;
 }
 
 } // namespace
@@ -53,35 +125,33 @@ QStringList DesktopWallpaperChooser::candidates() const {
     desktops << m_environment.value(QStringLiteral("XDG_SESSION_DESKTOP"))
              << m_environment.value(QStringLiteral("DESKTOP_SESSION"));
     QStringList result;
+    // A desktop that draws its own background over layer-shell surfaces rules out the swaybg
+    // route.
+    bool layerShell = true;
     for (const QString& desktop : std::as_const(desktops)) {
-        const QString backend = backendFor(desktop);
-        if (!backend.isEmpty() && !result.contains(backend))
-            result << backend;
+        const Row* row = rowFor(desktop);
+        if (!row)
+            continue;
+        layerShell = layerShell && row->layerShell;
+        if (!result.contains(QLatin1String(row->name)))
+            result << QString::fromLatin1(row->name);
     }
-    if (!m_environment.value(QStringLiteral("SWAYSOCK")).isEmpty() &&
-        !result.contains(QStringLiteral("sway")))
-        result << QStringLiteral("sway");
-    if (!m_environment.value(QStringLiteral("DISPLAY")).isEmpty())
-        result << QStringLiteral("x11");
+    for (const Row& row : kRows) {
+        const QString name = QString::fromLatin1(row.name);
+        if (!row.variable || result.contains(name) ||
+            m_environment.value(QString::fromLatin1(row.variable)).isEmpty())
+            continue;
+        if (name == u"layer-shell" && !layerShell)
+            continue;
+        result << name;
+    }
     return result;
 }
 
 std::unique_ptr<DesktopWallpaper> DesktopWallpaperChooser::create(const QString& name) const {
-    if (name == u"gnome")
-        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Gnome);
-    if (name == u"cinnamon")
-        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Cinnamon);
-    if (name == u"mate")
-        return std::make_unique<GSettingsWallpaper>(GSettingsWallpaper::Flavour::Mate);
-    if (name == u"xfce")
-        return std::make_unique<XfceWallpaper>(m_bus);
-    if (name == u"plasma")
-        return std::make_unique<PlasmaWallpaper>(m_bus);
-    if (name == u"sway")
-        return std::make_unique<SwayWallpaper>();
-    if (name == u"x11")
-        return std::make_unique<X11Wallpaper>(
-            m_environment.value(QStringLiteral("DISPLAY")).toLocal8Bit(), m_dataDir);
+    for (const Row& row : kRows)
+        if (name == QLatin1String(row.name))
+            return row.create(Context{m_environment, m_dataDir, m_bus});
     return nullptr;
 }
 
@@ -110,8 +180,8 @@ std::unique_ptr<DesktopWallpaper> DesktopWallpaperChooser::choose() const {
                           "change")
                .arg(session,
                     passedOver.isEmpty()
-                        ? QStringLiteral(
-                              "no backend serves it, and neither SWAYSOCK nor DISPLAY is set")
+                        ? QStringLiteral("no backend serves it, and neither WAYLAND_DISPLAY nor "
+                                         "DISPLAY is set")
                         : QStringLiteral("passed over: ") + passedOver.join(QStringLiteral(", ")));
     return std::make_unique<NoDesktopWallpaper>();
 }

@@ -35,6 +35,12 @@ AppPaths AppPaths::detect(const QString& programPath) {
     const QFileInfo program(programPath);
     paths.programPath = program.absoluteFilePath();
     paths.appName = program.completeBaseName();
+    const QString beside = program.absolutePath() + QStringLiteral("/tessaron-convert");
+    paths.converterPath =
+        QFileInfo(beside).isExecutable()
+            ? beside
+            : QDir::cleanPath(program.absolutePath() +
+                              QStringLiteral("/../libexec/tessaron/tessaron-convert"));
 
     const QString home = QDir::homePath();
     const QString dataHome = envDir("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));

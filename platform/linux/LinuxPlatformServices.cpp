@@ -2,14 +2,18 @@
 
 #include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
-#include "platform/VipsImageLibrary.h"
 #include "platform/linux/DBusScreenLockWatcher.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
+#include "platform/linux/LinuxConverterProcess.h"
 #include "platform/linux/SymlinkShortcutResolver.h"
 #include "platform/linux/UPowerWatcher.h"
 #include "platform/linux/XdgAutostart.h"
 
 #include <sys/stat.h>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 PlatformServices::PlatformServices() = default;
 PlatformServices::PlatformServices(PlatformServices&&) noexcept = default;
@@ -19,12 +23,18 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     // Everything the program writes is the user's own: the profile holds a password, the
     // lists and bitmaps show what the user keeps. Nothing of it is for other users.
     ::umask(077);
+#ifdef __GLIBC__
+    // Screen-sized pictures pass through the program at every change (the X11 backend draws
+    // one): buffers of a megabyte or more go back to the system when they are freed, instead of
+    // staying in the heap once glibc has raised its threshold for that.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     PlatformServices services;
     services.paths = AppPaths::detect(programPath);
     // $XDG_CONFIG_HOME/Halvik/<app>.ini
     services.profile = std::make_unique<QSettingsProfile>(
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
-    services.imageLibrary = std::make_unique<VipsImageLibrary>();
+    services.converter = std::make_unique<LinuxConverterProcess>(services.paths.converterPath);
     services.ftp = std::make_shared<CurlFtpClient>();
     services.desktopWallpaper =
         DesktopWallpaperChooser(QProcessEnvironment::systemEnvironment(), services.paths.dataDir,

@@ -1,5 +1,7 @@
 #include "platform/RegularFile.h"
 
+#include "platform/FileName.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -9,7 +11,7 @@
 namespace RegularFile {
 
 bool openForReading(QFile& file, const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(FileName::toNative(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};
@@ -27,9 +29,14 @@ bool openForReading(QFile& file, const QString& path) {
 
 bool isOtherThanRegular(const QString& path) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(FileName::toNative(path).constData(), &info) != 0)
         return false;
     return !S_ISREG(info.st_mode);
+}
+
+bool isRegular(const QString& path) {
+    struct stat info {};
+    return ::stat(FileName::toNative(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 void makePrivate(const QString& path) {

@@ -5,7 +5,9 @@
 #include <optional>
 #include <vector>
 
-// A picture as 8-bit red, green, blue triples, row after row without padding.
+// A picture as 8-bit red, green, blue triples, row after row without padding. Loaded from and
+// saved as the uncompressed 24-bit bitmaps that the program itself writes (its wallpapers and
+// the snapshot of the user's own background); the program decodes no other picture.
 struct RgbImage {
     int width = 0;
     int height = 0;
@@ -18,8 +20,8 @@ struct RgbImage {
         return pixels.data() + (static_cast<std::size_t>(y) * width + x) * 3;
     }
 
-    // Any picture the image library reads (transparency flattened onto black), or nothing.
+    // An uncompressed 24-bit bitmap, or nothing for any other file.
     static std::optional<RgbImage> load(const QString& path);
-    // Writes the picture in the format its file name asks for; false on failure.
+    // Writes an uncompressed 24-bit bitmap; false on failure.
     bool save(const QString& path) const;
 };

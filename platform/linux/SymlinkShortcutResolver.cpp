@@ -1,6 +1,6 @@
 #include "platform/linux/SymlinkShortcutResolver.h"
 
-#include <QFile>
+#include "platform/FileName.h"
 
 #include <climits>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 QString SymlinkShortcutResolver::resolveShortcut(const QString& path) const {
     if (path.isEmpty())
         return {};
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = FileName::toNative(path);
     struct stat info {};
     if (lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
         return {};
@@ -19,5 +19,5 @@ QString SymlinkShortcutResolver::resolveShortcut(const QString& path) const {
                                                              &std::free);
     if (!target)
         return {};
-    return QFile::decodeName(target.get());
+    return FileName::fromNative(QByteArray(target.get()));
 }

@@ -179,10 +179,16 @@ TEST_F(ProgramLifecycleTest, WithoutADisplayItExitsWithOneClearLine) {
     XvfbServer xvfb;
     OneClientDisplay goingAway(xvfb.display());
     ASSERT_TRUE(goingAway.isRunning());
-    for (const QString& display : {QString(), QStringLiteral(":4711"), goingAway.display()}) {
-        if (display.isEmpty())
-            env.remove(QStringLiteral("DISPLAY"));
-        else
+    // A Wayland socket that nobody answers on counts as none.
+    const QString deadSocket = m_program.dir() + QStringLiteral("/wayland-9");
+    QFile(deadSocket).open(QIODevice::WriteOnly);
+    for (const QString& display :
+         {QString(), QStringLiteral(":4711"), goingAway.display(), deadSocket}) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        if (display == deadSocket)
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), display);
+        else if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
         auto process = m_program.start();
         ASSERT_TRUE(waitForExit(*process));

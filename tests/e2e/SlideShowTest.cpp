@@ -12,6 +12,8 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
 #include <QSettings>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -148,6 +150,21 @@ TEST_F(SlideShowTest, ScanFolderShowsPicturesAtOnceAndOnRequestAndExitRestoresTh
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/a-skipped.png", kBlue));
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/b-green.jpg", kGreen));
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/sub/c-blue.bmp", kBlue));
+    // A progressive JPEG claiming 16384 x 16384: its decoder would hold 800 MB of coefficients.
+    QImage small(64, 48, QImage::Format_RGB32);
+    small.fill(kBlue);
+    QImageWriter writer(m_pictures + "/a-vast.jpg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(small));
+    QFile bomb(m_pictures + "/a-vast.jpg");
+    ASSERT_TRUE(bomb.open(QIODevice::ReadWrite));
+    QByteArray bytes = bomb.readAll();
+    const qsizetype frame = bytes.indexOf("\xFF\xC2");
+    ASSERT_GT(frame, 0);
+    bytes.replace(frame + 5, 4, QByteArray("\x40\x00\x40\x00", 4));
+    bomb.seek(0);
+    bomb.write(bytes);
+    bomb.close();
     writeProfile({{"Minute", "10"}, {"IncludeSubflders", "1"}});
     start();
 
@@ -158,15 +175,29 @@ TEST_F(SlideShowTest, ScanFolderShowsPicturesAtOnceAndOnRequestAndExitRestoresTh
         << tip().toStdString();
     EXPECT_TRUE(QFile::exists(m_session.program().fileListPath()));
     EXPECT_TRUE(QFile::exists(m_session.program().urlListPath()));
+    // Pictures are decoded by the converter program: the program maps no image library.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(m_process->processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    EXPECT_TRUE(mapped.contains("libQt6Core"));
+    EXPECT_FALSE(mapped.contains("libvips"));
 
+    // The converter refuses it: the picture is named, the position moves on, one warning says
+    // why, and the program goes on.
+    pick("Change now");
+    EXPECT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - a-vast.jpg"); }));
+    EXPECT_TRUE(nearColour(shown(), kRed));
     pick("Change now");
     EXPECT_TRUE(waitForColour(kGreen));
+    const QByteArray errors = m_process->readAllStandardError();
+    EXPECT_EQ(errors.count("tessaron.convert"), 1) << errors.constData();
+    EXPECT_TRUE(errors.contains("a-vast.jpg: cannot read the picture (a progressive JPEG"));
     pick("Change now");
     EXPECT_TRUE(waitForColour(kBlue)) << "pictures in subfolders are shown too";
 
     exitAnswering(true);
     EXPECT_TRUE(nearColour(shown(), kOwnWallpaper)) << "the user's own desktop is back";
-    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("3"));
+    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("4"));
 }
 
 TEST_F(SlideShowTest, OneSecondIntervalChangesEverySecondUntilSuspendedAndNoKeepsThePicture) {

@@ -11,9 +11,9 @@
 // pattern's length, a 24-bit count, the pattern. Long repeats take seconds to decode, so they
 // are kept rare, yet one dictionary word away.
 // The file's header (with a palette where the format has one) is made for the stream.
-#include "platform/BmpReader.h"
-#include "platform/PcxReader.h"
-#include "platform/TgaReader.h"
+#include "converter/BmpReader.h"
+#include "converter/PcxReader.h"
+#include "converter/TgaReader.h"
 #include "tests/fuzz/ReaderCheck.h"
 
 #include <algorithm>

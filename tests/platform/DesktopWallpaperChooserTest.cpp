@@ -45,14 +45,17 @@ QStringList candidates(const QProcessEnvironment& env) {
         .candidates();
 }
 
-TEST(DesktopWallpaperChooserTest, SessionNamesPickBackendsInOrder) {
+// One case for each row of the table: named by the session, or announced by its variable.
+TEST(DesktopWallpaperChooserTest, EachRowIsPickedByTheSessionsNameOrItsVariableInOrder) {
     const auto list = [](std::initializer_list<const char*> names) {
         QStringList result;
         for (const char* name : names)
             result << QString::fromLatin1(name);
         return result;
     };
+    const QString wayland = QStringLiteral("wayland-1");
     EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("ubuntu:GNOME")},
+                                      {"WAYLAND_DISPLAY", wayland},
                                       {"DISPLAY", QStringLiteral(":0")}})),
               list({"gnome", "x11"}));
     EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("X-Cinnamon")}})),
@@ -65,10 +68,25 @@ TEST(DesktopWallpaperChooserTest, SessionNamesPickBackendsInOrder) {
               list({"gnome"}));
     EXPECT_EQ(candidates(environment({{"XDG_SESSION_DESKTOP", QStringLiteral("XFCE")}})),
               list({"xfce"}));
+    EXPECT_EQ(candidates(environment(
+                  {{"XDG_CURRENT_DESKTOP", QStringLiteral("sway")}, {"WAYLAND_DISPLAY", wayland}})),
+              list({"sway", "layer-shell"}));
+    EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("Hyprland")},
+                                      {"HYPRLAND_INSTANCE_SIGNATURE", QStringLiteral("abc")},
+                                      {"WAYLAND_DISPLAY", wayland},
+                                      {"DISPLAY", QStringLiteral(":1")}})),
+              list({"hyprland", "layer-shell", "x11"}));
     EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("Hyprland")},
                                       {"SWAYSOCK", QStringLiteral("/run/sway.sock")},
                                       {"DISPLAY", QStringLiteral(":1")}})),
-              list({"sway", "x11"}));
+              list({"hyprland", "sway", "x11"}));
+    EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("river")},
+                                      {"WAYLAND_DISPLAY", wayland},
+                                      {"DISPLAY", QStringLiteral(":1")}})),
+              list({"layer-shell", "x11"}));
+    EXPECT_EQ(candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("unknown")},
+                                      {"DISPLAY", QStringLiteral(":1")}})),
+              list({"x11"}));
     EXPECT_TRUE(
         candidates(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("unknown")}})).isEmpty());
 }
@@ -94,6 +112,12 @@ TEST(DesktopWallpaperChooserTest, ProbeFailuresFallThroughToTheNextDesktop) {
                   ->name(),
               QStringLiteral("x11"));
     EXPECT_EQ(log.take().size(), 1);
+    // Hyprland without hyprpaper: the program's own swaybg.
+    EXPECT_EQ(choose(environment({{"XDG_CURRENT_DESKTOP", QStringLiteral("Hyprland")},
+                                  {"WAYLAND_DISPLAY", QStringLiteral("wayland-1")}}))
+                  ->name(),
+              QStringLiteral("layer-shell"));
+    EXPECT_TRUE(log.take().value(0).endsWith(QStringLiteral("hyprland (hyprctl is not on PATH)")));
 
     const std::unique_ptr<DesktopWallpaper> none = choose(environment(
         {{"XDG_CURRENT_DESKTOP", QStringLiteral("KDE")}, {"DISPLAY", QStringLiteral(":4093")}}));

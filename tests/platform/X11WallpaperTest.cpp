@@ -115,7 +115,7 @@ TEST_F(X11WallpaperTest, TiledPictureRepeatsFromTheTopLeftCorner) {
 
 TEST_F(X11WallpaperTest, CentredPictureSitsInTheMiddleSpannedOneAtTheCorner) {
     const QString path = write(picture(2, 2, {0xff0000, 0x00ff00, 0x0000ff, 0xffffff}),
-                               QStringLiteral("centre.png"));
+                               QStringLiteral("centre.bmp"));
     ASSERT_TRUE(show(path, false));
     EXPECT_EQ(m_root->pixel(31, 23), 0xff0000u);
     EXPECT_EQ(m_root->pixel(32, 23), 0x00ff00u);
@@ -175,7 +175,7 @@ TEST_F(X11WallpaperTest, UnreadablePictureLeavesTheBackgroundAlone) {
 }
 
 TEST_F(X11WallpaperTest, ReadSavesTheShownBackgroundAndRestorePutsItBack) {
-    const QString tiles = write(picture(2, 1, {0xabcdef, 0x010203}), QStringLiteral("tiles.png"));
+    const QString tiles = write(picture(2, 1, {0xabcdef, 0x010203}), QStringLiteral("tiles.bmp"));
     ASSERT_TRUE(show(tiles, true));
     const std::optional<WallpaperSnapshot> snapshot = m_backend->read();
     ASSERT_TRUE(snapshot);

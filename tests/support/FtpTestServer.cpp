@@ -1,5 +1,7 @@
 #include "tests/support/FtpTestServer.h"
 
+#include "tests/support/ProgramUnderTest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -199,6 +201,9 @@ int FtpTestServer::openConnections() const {
 }
 
 void FtpTestServer::clearLog() const {
+    // A session that is still closing would log its end into the new log and leave the count
+    // of open connections below zero.
+    waitUntil([this] { return openConnections() <= 0; });
     // Truncated, not removed: the server keeps appending to the file it has open.
     QFile::resize(m_dir.filePath(QStringLiteral("commands.log")), 0);
 }

@@ -54,7 +54,7 @@ public:
     QStringList commands() const;
     // Connections accepted and not yet closed by either side.
     int openConnections() const;
-    // Forgets the commands and connections recorded so far.
+    // Forgets the commands and connections recorded so far, once every session has ended.
     void clearLog() const;
 
     // Stops the server now (it also stops when destroyed).

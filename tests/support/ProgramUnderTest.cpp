@@ -13,6 +13,9 @@ ProgramUnderTest::ProgramUnderTest()
     : m_program(m_dir.filePath(QStringLiteral("tessaron"))),
       m_environment(QProcessEnvironment::systemEnvironment()) {
     QFile::copy(QStringLiteral(TESSARON_BINARY), m_program);
+    // The converter program lies beside the program, as in a build tree.
+    QFile::copy(QStringLiteral(TESSARON_CONVERTER),
+                m_dir.filePath(QStringLiteral("tessaron-convert")));
     const QString root = m_dir.path();
     for (const auto& [name, relative] :
          {std::pair{"HOME", ""}, std::pair{"XDG_CONFIG_HOME", "/.config"},

@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <functional>
 
-// The real tessaron program, copied into a fresh folder that is also its home: its list files
-// (kept beside the program file), profile, data and runtime folders all live there.
+// The real tessaron program, copied with its converter program into a fresh folder that is also
+// its home: its list files (kept beside the program file), profile, data and runtime folders
+// all live there.
 class ProgramUnderTest {
 public:
     ProgramUnderTest();

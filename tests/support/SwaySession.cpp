@@ -2,6 +2,7 @@
 
 #include "tests/support/ProgramUnderTest.h"
 
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -15,6 +16,16 @@
 
 namespace {
 
+// The fields of /proc/PID/stat after the name: "state ppid pgrp ...".
+QList<QByteArray> statFields(const QString& pid) {
+    QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    // "pid (name) state ppid pgrp ...": the name may hold anything, so count from its end.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
 // The processes of a process group other than its leader.
 std::vector<pid_t> followers(pid_t group) {
     std::vector<pid_t> pids;
@@ -24,12 +35,7 @@ std::vector<pid_t> followers(pid_t group) {
         const pid_t pid = entry.toInt(&isPid);
         if (!isPid || pid == group)
             continue;
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid pgrp ...": the name may hold anything, so count from its end.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const QList<QByteArray> fields = statFields(entry);
         if (fields.size() > 2 && fields[2].toInt() == group)
             pids.push_back(pid);
     }
@@ -43,7 +49,9 @@ bool giveTo(const QString& path, unsigned uid, mode_t mode) {
 
 } // namespace
 
-SwaySession::SwaySession(const std::vector<Output>& outputs, unsigned uid) : m_uid(uid) {
+SwaySession::SwaySession(const std::vector<Output>& outputs, const QString& extraConfig, bool bar,
+                         unsigned uid)
+    : m_uid(uid) {
     // The folder is the user's way in; the runtime folder and home are theirs alone.
     ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
     m_runtimeDir = m_dir.filePath(QStringLiteral("run"));
@@ -61,6 +69,9 @@ SwaySession::SwaySession(const std::vector<Output>& outputs, unsigned uid) : m_u
                       .arg(outputs[i].position.x())
                       .arg(outputs[i].position.y())
                       .arg(outputs[i].scale);
+    if (bar)
+        config += QStringLiteral("bar {\n    position top\n    tray_output *\n}\n");
+    config += extraConfig + u'\n';
     const QString configPath = m_dir.filePath(QStringLiteral("config"));
     QFile file(configPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
@@ -70,7 +81,13 @@ SwaySession::SwaySession(const std::vector<Output>& outputs, unsigned uid) : m_u
     file.close();
     ::chmod(QFile::encodeName(configPath).constData(), 0644);
 
+    if (bar && !startBus()) {
+        m_failure = QStringLiteral("the desktop's session bus did not start");
+        return;
+    }
     QProcessEnvironment environment = baseEnvironment();
+    if (!m_busAddress.isEmpty())
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
     environment.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     environment.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QString::number(outputs.size()));
     environment.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
@@ -103,7 +120,13 @@ SwaySession::SwaySession(const std::vector<Output>& outputs, unsigned uid) : m_u
                       return false;
                   m_waylandSocket = run.filePath(wayland.first());
                   m_ipcSocket = run.filePath(ipc.first());
-                  return outputNames().size() == static_cast<qsizetype>(outputs.size());
+                  if (outputNames().size() != static_cast<qsizetype>(outputs.size()))
+                      return false;
+                  // With a bar, once swaybar's tray watches for items.
+                  const QDBusConnection connection = bus();
+                  return !bar || (connection.isConnected() &&
+                                  connection.interface()->isServiceRegistered(
+                                      QStringLiteral("org.kde.StatusNotifierWatcher")));
               }) &&
               m_sway.state() == QProcess::Running;
     if (!m_ready)
@@ -126,6 +149,47 @@ SwaySession::~SwaySession() {
     }
     // Whatever sway started and left (swaybg) goes with it.
     ::kill(-group, SIGKILL);
+    if (m_bus.state() != QProcess::NotRunning) {
+        QDBusConnection::disconnectFromBus(m_dir.path());
+        m_bus.terminate();
+        if (!m_bus.waitForFinished(5000))
+            m_bus.kill();
+        m_bus.waitForFinished(5000);
+    }
+}
+
+bool SwaySession::startBus() {
+    // Root and the user meet on it: it lets every user in.
+    const QString socket = m_dir.filePath(QStringLiteral("bus"));
+    const QString configPath = m_dir.filePath(QStringLiteral("bus.conf"));
+    QFile config(configPath);
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    config.write(QStringLiteral(
+                     "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                     "<busconfig><type>session</type><listen>unix:path=%1</listen>"
+                     "<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                     .arg(socket)
+                     .toUtf8());
+    config.close();
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
+                 QStringLiteral("--print-address=1")});
+    if (!m_bus.waitForStarted(10000))
+        return false;
+    while (!m_bus.canReadLine() && m_bus.waitForReadyRead(20000)) {
+    }
+    m_busAddress = QString::fromLatin1(m_bus.readLine().trimmed());
+    return !m_busAddress.isEmpty();
+}
+
+QDBusConnection SwaySession::bus() const {
+    // Named after the session's folder, which no other session shares.
+    return m_busAddress.isEmpty() ? QDBusConnection(QStringLiteral("none"))
+                                  : QDBusConnection::connectToBus(m_busAddress, m_dir.path());
 }
 
 QProcessEnvironment SwaySession::baseEnvironment() const {
@@ -137,13 +201,14 @@ QProcessEnvironment SwaySession::baseEnvironment() const {
 }
 
 void SwaySession::addClientEnvironment(QProcessEnvironment& environment) const {
-    for (const char* name :
-         {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION"})
+    for (const char* name : {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_SESSION_DESKTOP",
+                             "DESKTOP_SESSION", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandSocket);
     environment.insert(QStringLiteral("SWAYSOCK"), m_ipcSocket);
     environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    if (!m_busAddress.isEmpty())
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
 }
 
 int SwaySession::runAsUser(const QString& program, const QStringList& arguments,
@@ -194,4 +259,17 @@ QImage SwaySession::grab(const QString& output) const {
                   nullptr) != 0)
         return {};
     return QImage(shot);
+}
+
+std::vector<int> SwaySession::swaybgsOf(int parent) {
+    std::vector<int> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        const QList<QByteArray> fields = statFields(entry);
+        QFile comm(QStringLiteral("/proc/") + entry + QStringLiteral("/comm"));
+        if (fields.size() > 1 && fields[0] != "Z" && fields[1].toInt() == parent &&
+            comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "swaybg")
+            pids.push_back(entry.toInt());
+    }
+    return pids;
 }

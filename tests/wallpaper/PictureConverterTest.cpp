@@ -1,229 +1,53 @@
 #include "wallpaper/PictureConverter.h"
-#include "platform/ImageLibrary.h"
+#include "platform/linux/LinuxConverterProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
-#include <stdexcept>
+#include <QTemporaryDir>
 
 namespace {
 
-// Records what the conversion asks of the library; answers with a fixed picture.
-class RecordingLibrary : public ImageLibrary {
-public:
-    int width = 640;
-    int height = 480;
-    int bits = 24;
-    bool readable = true;
-    bool failStretch = false;
-    bool failSave = false;
-    bool throwOnStretch = false;
+QStringList warnings;
 
-    QStringList calls;
-    int stretchWidth = -1;
-    int stretchHeight = -1;
-    QRect part;
-    int live = 0;
-
-    ImageObject* initImageObject(const QString&) override {
-        calls << "init";
-        if (!readable)
-            return nullptr;
-        ++live;
-        return &m_image;
-    }
-    int getNumBits(ImageObject*) override { return bits; }
-    bool changeImageFormat(ImageObject*, int newBits) override {
-        calls << QStringLiteral("change %1").arg(newBits);
-        bits = newBits;
-        return true;
-    }
-    int getWidth(ImageObject*) override { return width; }
-    int getHeight(ImageObject*) override { return height; }
-    bool stretch(ImageObject*, int w, int h) override {
-        if (throwOnStretch)
-            throw std::runtime_error("library fault");
-        calls << "stretch";
-        stretchWidth = w;
-        stretchHeight = h;
-        return !failStretch;
-    }
-    bool crop(ImageObject*, const QRect& r) override {
-        calls << "crop";
-        part = r;
-        return true;
-    }
-    bool save(ImageObject*, const QString& path) override {
-        calls << "save " + path;
-        return !failSave;
-    }
-    void deleteImageObject(ImageObject*) override {
-        calls << "delete";
-        --live;
-    }
-    QString lastError() const override { return failSave ? "disk full" : QString(); }
-
-private:
-    ImageObject m_image;
-};
-
-ScreenMetrics screenOf(int w, int h, QRect workArea = {}) {
-    ScreenMetrics s;
-    s.screen = QSize(w, h);
-    s.workArea = workArea.isNull() ? QRect(0, 0, w, h) : workArea;
-    return s;
-}
-
-QSize convert(RecordingLibrary& library, int layout, const ScreenMetrics& screen) {
-    PictureConverter converter(library);
-    EXPECT_TRUE(converter.ConvertPicture("in.jpg", "out.bmp", layout, screen));
-    return QSize(library.stretchWidth, library.stretchHeight);
+void recordWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && QLatin1String(context.category) == "tessaron.convert")
+        warnings << text;
 }
 
 } // namespace
 
-TEST(PictureConverter, CenteredAndTileStretchToOneLessThanTheSize) {
-    for (int layout : {0, 1, 7, -1}) { // unknown layouts convert as Centered
-        RecordingLibrary library;
-        EXPECT_EQ(convert(library, layout, screenOf(800, 600)), QSize(639, 479)) << layout;
-        EXPECT_FALSE(library.calls.contains("crop")); // the screen shows all of it
-    }
-    RecordingLibrary tiny;
-    tiny.width = 1;
-    tiny.height = 1;
-    EXPECT_EQ(convert(tiny, 0, screenOf(800, 600)), QSize(1, 1)); // never an empty picture
-}
+TEST(PictureConverter, AFailureIsLoggedOnceWithTheConvertersReasonAndLeavesNoBitmap) {
+    QTemporaryDir dir;
+    const QString text = dir.filePath("words.jpg");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Just some words, not a picture at all.\n");
+    file.close();
+    LinuxConverterProcess process(QStringLiteral(TESSARON_CONVERTER));
+    PictureConverter converter(process);
 
-TEST(PictureConverter, CenteredAndTileKeepOnlyWhatTheScreenShows) {
-    // Stretched to 3999 x 2999: Centered shows the middle, Tile the top left corner.
-    const struct {
-        int layout;
-        QSize picture;
-        QRect part;
-    } cases[] = {{0, {4000, 3000}, {1039, 959, 1920, 1080}},
-                 {7, {4000, 3000}, {1039, 959, 1920, 1080}},
-                 {1, {4000, 3000}, {0, 0, 1920, 1080}},
-                 {0, {4000, 800}, {1039, 0, 1920, 799}}, // only too wide
-                 {1, {1000, 2000}, {0, 0, 999, 1080}}};  // only too tall
-    for (const auto& c : cases) {
-        RecordingLibrary library;
-        library.width = c.picture.width();
-        library.height = c.picture.height();
-        EXPECT_EQ(convert(library, c.layout, screenOf(1920, 1080)),
-                  c.picture - QSize(1, 1)); // resized as before
-        EXPECT_EQ(library.part, c.part) << c.layout;
-        EXPECT_EQ(library.calls.indexOf("crop"), library.calls.indexOf("stretch") + 1);
-    }
-    // The layouts that fit the picture to the screen never need it.
-    RecordingLibrary fitted;
-    fitted.width = 4000;
-    fitted.height = 3000;
-    convert(fitted, 2, screenOf(1920, 1080));
-    EXPECT_FALSE(fitted.calls.contains("crop"));
-}
-
-TEST(PictureConverter, FitOnDesktopScalesDownAndUpWithTheLargerRatio) {
-    RecordingLibrary down;
-    down.width = 1024;
-    down.height = 768;
-    EXPECT_EQ(convert(down, 2, screenOf(800, 600)), QSize(800, 600));
-
-    // The single-precision height ratio 0.800000011920929 beats the exact 0.8.
-    RecordingLibrary up;
-    EXPECT_EQ(convert(up, 2, screenOf(800, 600)), QSize(799, 599));
-
-    RecordingLibrary wide;
-    wide.width = 3000;
-    wide.height = 2000;
-    EXPECT_EQ(convert(wide, 2, screenOf(1024, 768)), QSize(1024, 682));
-
-    // A sliver keeps at least one pixel across.
-    RecordingLibrary sliver;
-    sliver.width = 1;
-    sliver.height = 5000;
-    EXPECT_EQ(convert(sliver, 2, screenOf(1920, 1080)), QSize(1, 1080));
-}
-
-TEST(PictureConverter, CentredInWorkAreaUsesTheBoxLessTheTaskBarAndOnePercent) {
-    const ScreenMetrics taskBarAtBottom = screenOf(800, 600, QRect(0, 0, 800, 572));
-    RecordingLibrary exact; // a picture of exactly the box's size stays as it is
-    exact.width = 792;
-    exact.height = 538;
-    EXPECT_EQ(convert(exact, 3, taskBarAtBottom), QSize(792, 538));
-
-    RecordingLibrary large;
-    large.width = 1024;
-    large.height = 768;
-    EXPECT_EQ(convert(large, 3, taskBarAtBottom), QSize(717, 537));
-
-    // Only the work area's size counts, not where it starts: a task bar on the left.
-    RecordingLibrary left;
-    left.width = 1024;
-    left.height = 768;
-    EXPECT_EQ(convert(left, 3, screenOf(800, 600, QRect(28, 0, 772, 600))), QSize(736, 552));
-}
-
-TEST(PictureConverter, WorkAreaUnderHalfTheScreenFitsTheScreenInsteadOfDividingByZero) {
-    RecordingLibrary library;
-    library.width = 1024;
-    library.height = 768;
-    EXPECT_EQ(convert(library, 3, screenOf(800, 600, QRect(0, 0, 400, 300))), QSize(800, 600));
-    EXPECT_FALSE(PictureConverter::stretchSize(1024, 768, 2, screenOf(0, 0)).has_value());
-}
-
-TEST(PictureConverter, OnlyPicturesOtherThan24BitsAreChangedAndBeforeResampling) {
-    for (int bits : {1, 8, 16, 32, 48}) {
-        RecordingLibrary library;
-        library.bits = bits;
-        convert(library, 2, screenOf(800, 600));
-        ASSERT_GE(library.calls.size(), 3);
-        EXPECT_EQ(library.calls[1], "change 24") << bits;
-        EXPECT_EQ(library.calls[2], "stretch") << bits;
-    }
-    RecordingLibrary library;
-    convert(library, 2, screenOf(800, 600));
-    EXPECT_EQ(library.calls, QStringList({"init", "stretch", "save out.bmp", "delete"}));
-}
-
-TEST(PictureConverter, EveryFailureGivesNoResultReleasesThePictureAndLogsOneWarning) {
-    static QStringList warnings;
     warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (type == QtWarningMsg && QLatin1String(context.category) == "tessaron.convert")
-                warnings << text;
-        });
-
-    RecordingLibrary unreadable;
-    unreadable.readable = false;
-    EXPECT_FALSE(PictureConverter(unreadable).ConvertPicture("x", "y", 2, screenOf(800, 600)));
-    EXPECT_EQ(unreadable.calls, QStringList({"init"}));
-
-    RecordingLibrary stretchFails;
-    stretchFails.failStretch = true;
-    EXPECT_FALSE(PictureConverter(stretchFails).ConvertPicture("x", "y", 2, screenOf(800, 600)));
-    EXPECT_FALSE(stretchFails.calls.contains("save y")); // nothing is saved at a wrong size
-    EXPECT_EQ(stretchFails.live, 0);
-
-    RecordingLibrary saveFails;
-    saveFails.failSave = true;
-    EXPECT_FALSE(PictureConverter(saveFails).ConvertPicture("x", "y", 0, screenOf(800, 600)));
-    EXPECT_EQ(saveFails.live, 0);
-
-    RecordingLibrary throws;
-    throws.throwOnStretch = true;
-    EXPECT_FALSE(PictureConverter(throws).ConvertPicture("x", "y", 0, screenOf(800, 600)));
-    EXPECT_EQ(throws.live, 0);
-    EXPECT_EQ(throws.calls.last(), "delete");
-
-    RecordingLibrary fine;
-    EXPECT_TRUE(PictureConverter(fine).ConvertPicture("x", "y", 0, screenOf(800, 600)));
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    const QString bitmap = dir.filePath("OUT.BMP");
+    EXPECT_FALSE(converter.ConvertPicture(text, bitmap, 2, {}));
+    EXPECT_FALSE(QFile::exists(bitmap));
+    // What the converter had to do without is told once, not at every change.
+    QFile script(dir.filePath("converter"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho 'notice: running without the file-system sandbox: test' >&2\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    LinuxConverterProcess unconfined(script.fileName());
+    PictureConverter told(unconfined);
+    EXPECT_TRUE(told.ConvertPicture(text, bitmap, 2, {}));
+    EXPECT_TRUE(told.ConvertPicture(text, bitmap, 2, {}));
     qInstallMessageHandler(previous);
 
-    // One line per failure, naming the picture and the reason; nothing for a good picture.
-    ASSERT_EQ(warnings.size(), 4) << warnings.join('\n').toStdString();
-    EXPECT_EQ(warnings[0], "Cannot convert x: cannot read the picture");
-    EXPECT_EQ(warnings[1], "Cannot convert x: cannot resample it to 799 x 599");
-    EXPECT_EQ(warnings[2], "Cannot convert x: cannot decode it or write y (disk full)");
-    EXPECT_EQ(warnings[3], "Cannot convert x: fault in the picture library: library fault");
+    ASSERT_EQ(warnings.size(), 2) << warnings.join('\n').toStdString();
+    EXPECT_EQ(warnings[0], "Cannot convert " + text +
+                               ": cannot read the picture (not a picture format this program "
+                               "reads)");
+    EXPECT_EQ(warnings[1], "Converter program: running without the file-system sandbox: test");
 }

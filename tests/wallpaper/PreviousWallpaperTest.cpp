@@ -197,7 +197,7 @@ TEST(PreviousWallpaperX11Test, RestorePutsTheUsersBackgroundBack) {
     users.width = 1;
     users.height = 1;
     users.pixels = {0x11, 0x22, 0x33};
-    const QString usersPath = dir.filePath(QStringLiteral("users.png"));
+    const QString usersPath = dir.filePath(QStringLiteral("users.bmp"));
     ASSERT_TRUE(users.save(usersPath));
     ASSERT_TRUE(desktop.show({usersPath, 0, QStringLiteral("1")}));
 

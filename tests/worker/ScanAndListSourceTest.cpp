@@ -1,3 +1,4 @@
+#include "platform/FileName.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
@@ -7,6 +8,9 @@
 #include <QSet>
 #include <algorithm>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -318,6 +322,34 @@ TEST(FileListSource, ShortcutEntryConvertsTheTargetAndShowNowJumps) {
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForApplied(3));
     EXPECT_EQ(rig.appliedNames().mid(1), (QStringList{"THIRD.bmp", "BEACH.bmp"}));
+}
+
+TEST(FileListSource, NamesThatAreNotUtf8AreFoundShownAndKeptAsTheirBytes) {
+    WorkerRig rig;
+    QDir().mkpath(rig.root() + "/p");
+    const QByteArray bytes = QFile::encodeName(rig.root()) + "/p/caf\xe9.gif";
+    const int fd = ::open(bytes.constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString name = FileName::fromNative(bytes);
+    rig.setFileList({name});
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.UseFileList = 1;
+        s.StartPath = rig.root() + "/p";
+    });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(FileName::toNative(rig.converted().last()), bytes);
+    EXPECT_EQ(rig.appliedNames(), QStringList{"CAF_.bmp"});
+    EXPECT_TRUE(waitUntil(
+        [&] { return rig.lastTip() == tipFor(QString::fromUtf8("caf\xef\xbf\xbd.gif")); }));
+    EXPECT_EQ(QByteArray(rig.state().fileList().front().block()), bytes);
+
+    // The folder walk finds it under the same bytes.
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 0; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(FileName::toNative(rig.converted().last()), bytes);
 }
 
 TEST(Shuffle, TheFolderWalkShowsEachPictureOnceARoundAndARestartGoesOnInTheSameOrder) {

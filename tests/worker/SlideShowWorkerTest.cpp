@@ -38,9 +38,9 @@ TEST(SlideShowWorker, RestartEndsTheOldWorkerAndShowsTheNewFolderAtOnce) {
     rig.worker().start();
     ASSERT_TRUE(rig.waitForApplied(1));
 
-    // The old worker is in the middle of converting old/n.jpg when the folder changes. Its
-    // replacement shows new/n.jpg at once, under the same bitmap name, and goes on; the old
-    // conversion ends only after that, and leaves nothing behind.
+    // The old worker is in the middle of converting old/n.jpg when the folder changes: that
+    // conversion is ended, and leaves nothing behind. Its replacement shows new/n.jpg at once,
+    // under the same bitmap name, and goes on.
     rig.closeConvertGate(rig.root() + "/old");
     rig.worker().requestChange();
     ASSERT_TRUE(rig.waitForConvertCalls(2));
@@ -90,8 +90,23 @@ TEST(SlideShowWorker, NothingToShowRetriesAtMostOnceASecond) {
     EXPECT_EQ(rig.worker().lastExitCode(), 0);
 }
 
-TEST(SlideShowWorker, StopDuringAConversionAppliesNothingAfterward) {
+TEST(SlideShowWorker, StopDuringAConversionEndsItAndAppliesNothingAfterward) {
+    {
+        WorkerRig rig;
+        rig.makeFile("pics/a.jpg");
+        rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+        rig.closeConvertGate();
+        rig.worker().start();
+        ASSERT_TRUE(rig.waitForConvertCalls(1));
+        // The stop ends the conversion, so the worker ends with it, long before the bound.
+        rig.worker().stop(20s);
+        EXPECT_EQ(rig.worker().lastExitCode(), 0);
+        EXPECT_TRUE(rig.applied().isEmpty());
+        EXPECT_TRUE(rig.tips().isEmpty());
+        EXPECT_TRUE(rig.wallpaperFiles().isEmpty());
+    }
     WorkerRig rig;
+    rig.services().abortConversion = {}; // a conversion that cannot be ended
     rig.makeFile("pics/a.jpg");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
     rig.closeConvertGate();

@@ -1,5 +1,7 @@
 #include "tests/worker/WorkerRig.h"
 
+#include "platform/RegularFile.h"
+
 #include "tests/support/ProgramUnderTest.h"
 
 #include <QDir>
@@ -49,13 +51,25 @@ WorkerRig::WorkerRig() {
             std::unique_lock lock(m_mutex);
             m_converted.append(picture);
             m_convertedFor.append(screen.name);
-            m_gateChanged.wait(lock,
-                               [&] { return m_gateOpen || !picture.startsWith(m_gateFolder); });
+            const std::uint64_t aborts = m_aborts;
+            m_gateChanged.wait(lock, [&] {
+                return m_gateOpen || !picture.startsWith(m_gateFolder) || m_aborts != aborts;
+            });
+            if (m_aborts != aborts)
+                return false;
         }
-        if (!QFileInfo(picture).isFile() || picture.contains(QLatin1String("broken")))
+        if (!RegularFile::isRegular(picture) || picture.contains(QLatin1String("broken")))
             return false;
         QFile out(bitmap);
         return out.open(QIODevice::WriteOnly) && out.write("BM " + picture.toUtf8()) > 0;
+    };
+    // Ends the conversions held at the gate, as the converter program is killed.
+    m_services.abortConversion = [this] {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_aborts;
+        }
+        m_gateChanged.notify_all();
     };
     m_services.apply = [this](const QString& bitmap, std::int32_t) {
         std::lock_guard lock(m_mutex);

@@ -19,8 +19,8 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 // A slide show over real folders and files with recording services: the conversion writes a
-// small bitmap file (and fails for a picture named "broken") and can be held at a gate, the
-// desktop records what it was asked to show.
+// small bitmap file (and fails for a picture named "broken") and can be held at a gate (an abort
+// ends it there), the desktop records what it was asked to show.
 class WorkerRig {
 public:
     WorkerRig();
@@ -75,6 +75,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_gateChanged;
     bool m_gateOpen = true;
+    std::uint64_t m_aborts = 0;
     QString m_gateFolder;
     QStringList m_applied;
     QStringList m_converted;

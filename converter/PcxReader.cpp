@@ -1,6 +1,6 @@
-#include "platform/PcxReader.h"
+#include "converter/PcxReader.h"
 
-#include "platform/ByteView.h"
+#include "converter/ByteView.h"
 
 #include <array>
 #include <vector>

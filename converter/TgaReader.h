@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DecodedPicture.h"
+#include "converter/DecodedPicture.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
-#include "platform/TgaReader.h"
+#include "converter/TgaReader.h"
 
-#include "platform/ByteView.h"
+#include "converter/ByteView.h"
 
 #include <array>
 #include <cstring>

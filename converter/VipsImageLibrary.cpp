@@ -1,21 +1,27 @@
 // First of all: glib uses `signals` as a name, which any Qt header defines as a keyword.
 #include <vips/vips8>
 
-#include "platform/VipsImageLibrary.h"
+#include <gmodule.h>
 
+#include "converter/VipsImageLibrary.h"
+
+#include "converter/BmpReader.h"
+#include "converter/DecodedPicture.h"
+#include "converter/PcxReader.h"
+#include "converter/TgaReader.h"
 #include "platform/BitmapWriter.h"
-#include "platform/BmpReader.h"
-#include "platform/DecodedPicture.h"
-#include "platform/PcxReader.h"
-#include "platform/TgaReader.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRect>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -28,30 +34,70 @@ namespace {
 
 // Our own readers hold the file and the decoded picture in memory: the largest 32-bit picture
 // within the pixel limit, plus headers and a palette.
-constexpr qint64 kMaxOwnFormatFileBytes = kMaxPicturePixels * 4 + (1 << 20);
-constexpr qsizetype kSniffBytes = 128;
+constexpr std::int64_t kMaxOwnFormatFileBytes = kMaxPicturePixels * 4 + (1 << 20);
+constexpr std::size_t kSniffBytes = 128;
+// A process that converts one picture needs few threads; each costs memory and address space.
+constexpr int kMaxThreads = 4;
 // A GIF's codes of at most 12 bits each stand for at most 4096 pixels, and its decoder holds
 // the whole canvas: a file this much smaller than the canvas it claims is a bomb.
 constexpr std::int64_t kMaxGifPixelsPerByte = 4096;
+// A progressive JPEG is decoded into a buffer of every coefficient of the picture (two bytes a
+// sample), whatever size it is shown at: a small file may claim gigabytes of them.
+constexpr double kMaxProgressiveJpegBytes = 512.0 * (1 << 20);
 
 // Why the last failing call on this thread failed (see lastError).
-thread_local QString t_lastError;
+thread_local std::string t_lastError;
 
-bool fail(const QString& reason) {
-    t_lastError = reason;
+bool fail(std::string reason) {
+    t_lastError = std::move(reason);
     return false;
 }
 
 // A libvips error as one line.
-QString vipsMessage(const char* what) {
-    QString text = QString::fromUtf8(what).trimmed();
-    text.replace(QLatin1Char('\n'), QLatin1String("; "));
-    return text.isEmpty() ? QStringLiteral("libvips failed") : text;
+std::string vipsMessage(const char* what) {
+    std::string text;
+    for (const char* c = what; *c; ++c) {
+        if (*c == '\n')
+            text += "; ";
+        else if (static_cast<unsigned char>(*c) >= ' ')
+            text += *c;
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == ';'))
+        text.pop_back();
+    return text.empty() ? "libvips failed" : text;
+}
+
+// The whole of the open file `fd`, read from its start.
+bool readWhole(int fd, std::int64_t size, std::vector<std::uint8_t>& bytes) {
+    bytes.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::int64_t fileSize(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
+}
+
+// A libvips source reading the open file `fd` from its start. libvips reads through a copy of
+// the descriptor, which shares the file position.
+VSource sourceOf(int fd) {
+    ::lseek(fd, 0, SEEK_SET);
+    return VSource::new_from_descriptor(fd);
 }
 
 class VipsPicture : public ImageObject {
 public:
-    QByteArray localPath;
+    int fd = -1;
     bool readByVips = false;
     bool jpeg = false;
     bool hasProfile = false; // an embedded colour profile
@@ -75,36 +121,31 @@ bool withinLimits(std::int64_t width, std::int64_t height) {
            width * height <= kMaxPicturePixels;
 }
 
-bool readOwnFormat(const QByteArray& localPath, VipsPicture& out) {
-    QFile file(QFile::decodeName(localPath));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open the file"));
-    const QByteArray head = file.peek(kSniffBytes);
-    auto span = [](const QByteArray& bytes) {
-        return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                             static_cast<std::size_t>(bytes.size()));
-    };
+bool readOwnFormat(int fd, VipsPicture& out) {
+    std::uint8_t head[kSniffBytes];
+    const ssize_t headSize = ::pread(fd, head, sizeof head, 0);
+    if (headSize < 0)
+        return fail("cannot read the file");
+    const auto span = std::span<const std::uint8_t>(head, static_cast<std::size_t>(headSize));
     using Reader = bool (*)(std::span<const std::uint8_t>, DecodedPicture&);
     Reader reader = nullptr;
     const char* format = "";
-    if (BmpReader::canRead(span(head)))
+    if (BmpReader::canRead(span))
         reader = &BmpReader::read, format = "BMP";
-    else if (PcxReader::canRead(span(head)))
+    else if (PcxReader::canRead(span))
         reader = &PcxReader::read, format = "PCX";
-    else if (TgaReader::canRead(span(head)))
+    else if (TgaReader::canRead(span))
         reader = &TgaReader::read, format = "TGA";
     if (!reader) // keep libvips' reason when it knew the format but could not read it
-        return t_lastError.isEmpty()
-                   ? fail(QStringLiteral("not a picture format this program reads"))
-                   : false;
-    if (file.size() > kMaxOwnFormatFileBytes)
-        return fail(QStringLiteral("%1 file too large").arg(QLatin1String(format)));
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
-        return fail(QStringLiteral("cannot read the file"));
-    if (!reader(span(bytes), out.decoded))
-        return fail(QStringLiteral("damaged, truncated or too large %1 picture")
-                        .arg(QLatin1String(format)));
+        return t_lastError.empty() ? fail("not a picture format this program reads") : false;
+    const std::int64_t size = fileSize(fd);
+    if (size > kMaxOwnFormatFileBytes)
+        return fail(std::string(format) + " file too large");
+    std::vector<std::uint8_t> bytes;
+    if (size < 0 || !readWhole(fd, size, bytes))
+        return fail("cannot read the file");
+    if (!reader(bytes, out.decoded))
+        return fail(std::string("damaged, truncated or too large ") + format + " picture");
     out.width = out.decoded.width;
     out.height = out.decoded.height;
     out.bits = out.decoded.bitsPerPixel;
@@ -122,8 +163,29 @@ bool trustedLoader(const char* name) {
     return false;
 }
 
-bool readVipsHeader(const QByteArray& localPath, VipsPicture& out) {
-    VSource source = VSource::new_from_file(localPath.constData());
+// Whether the file starts as a JPEG, PNG, GIF, TIFF, WebP, HEIF or AVIF file does. Anything
+// else never reaches libvips: to find its loader libvips asks every loader it has, and some
+// read a whole file looking for the end of a first line.
+bool looksLikeVipsFormat(int fd) {
+    unsigned char head[16] = {};
+    const ssize_t size = ::pread(fd, head, sizeof head, 0);
+    if (size < 12)
+        return false;
+    auto startsWith = [&head](std::string_view magic, std::size_t at = 0) {
+        return std::memcmp(head + at, magic.data(), magic.size()) == 0;
+    };
+    using namespace std::string_view_literals;
+    return startsWith("\xFF\xD8\xFF"sv) || startsWith("\x89PNG\r\n\x1A\n"sv) ||
+           startsWith("GIF87a"sv) || startsWith("GIF89a"sv) || startsWith("II*\0"sv) ||
+           startsWith("MM\0*"sv) || startsWith("II+\0"sv) || startsWith("MM\0+"sv) ||
+           (startsWith("RIFF"sv) && startsWith("WEBP"sv, 8)) ||
+           VipsImageLibrary::looksLikeHeif(head, static_cast<std::size_t>(size));
+}
+
+bool readVipsHeader(int fd, VipsPicture& out) {
+    if (!looksLikeVipsFormat(fd))
+        return false;
+    VSource source = sourceOf(fd);
     // Only loaders of picture formats that are fuzzed for hostile input are used; the rest
     // (ImageMagick, text matrices, raw data, PDF, SVG, ...) would take almost any file for a
     // picture. Checked here rather than blocked process-wide: other code in the program may
@@ -135,16 +197,23 @@ bool readVipsHeader(const QByteArray& localPath, VipsPicture& out) {
         source, "", VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
     out.readByVips = true;
     if (!withinLimits(header.width(), header.height()))
-        return fail(QStringLiteral("%1 x %2 pixels is over the limit")
-                        .arg(header.width())
-                        .arg(header.height()));
+        return fail(std::to_string(header.width()) + " x " + std::to_string(header.height()) +
+                    " pixels is over the limit");
     if (std::string_view(loader).starts_with("VipsForeignLoadNsgif") &&
-        std::int64_t{header.width()} * header.height() >
-            QFileInfo(QFile::decodeName(localPath)).size() * kMaxGifPixelsPerByte)
-        return fail(QStringLiteral("a GIF of %1 x %2 pixels cannot be this small")
-                        .arg(header.width())
-                        .arg(header.height()));
+        std::int64_t{header.width()} * header.height() > fileSize(fd) * kMaxGifPixelsPerByte)
+        return fail("a GIF of " + std::to_string(header.width()) + " x " +
+                    std::to_string(header.height()) + " pixels cannot be this small");
     out.jpeg = std::string_view(loader).starts_with("VipsForeignLoadJpeg");
+    if (out.jpeg && header.get_typeof("jpeg-multiscan") != 0 && header.get_int("jpeg-multiscan")) {
+        const bool subsampled =
+            header.get_typeof("jpeg-chroma-subsample") != 0 &&
+            std::string_view(header.get_string("jpeg-chroma-subsample")) == "4:2:0";
+        const double samples = static_cast<double>(header.width()) * header.height() *
+                               (1.0 + (header.bands() - 1) * (subsampled ? 0.25 : 1.0));
+        if (samples * 2 > kMaxProgressiveJpegBytes)
+            return fail("a progressive JPEG of " + std::to_string(header.width()) + " x " +
+                        std::to_string(header.height()) + " pixels needs too much memory");
+    }
     out.hasProfile = header.get_typeof(VIPS_META_ICC_NAME) != 0;
     out.bands = header.bands();
     out.interpretation = header.interpretation();
@@ -198,7 +267,7 @@ VImage resample(VipsPicture& p) {
     };
     VImage out;
     if (p.readByVips) {
-        VSource source = VSource::new_from_file(p.localPath.constData());
+        VSource source = sourceOf(p.fd);
         // A truncated or damaged picture fails instead of showing grey where data is missing.
         // A JPEG whose data stops early is only warned about by its decoder (which then fills
         // the rest with grey), so for JPEG any warning fails.
@@ -269,7 +338,7 @@ bool VipsImageLibrary::available() {
         vips_cache_set_max(0);
         vips_cache_set_max_mem(0);
         vips_cache_set_max_files(0);
-        // The program logs nothing; a damaged picture's details are of no use to anyone.
+        // The reason of a failure is reported; a damaged picture's details are of no use.
         g_log_set_handler(
             "VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
             [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
@@ -278,30 +347,64 @@ bool VipsImageLibrary::available() {
     return initialised;
 }
 
-ImageObject* VipsImageLibrary::initImageObject(const QString& picturePath) {
+bool VipsImageLibrary::startForOnePicture(bool heif) {
+    // libvips loads its modules from under VIPSHOME when that is set: a folder that holds
+    // none keeps them all out.
+    ::setenv("VIPSHOME", "/nonexistent", 1);
+#ifdef __GLIBC__
+    // Every thread's own malloc arena reserves 64 MB of address space.
+    mallopt(M_ARENA_MAX, 2);
+#endif
+    if (!available())
+        return false;
+    vips_concurrency_set(static_cast<int>(
+        std::clamp(std::thread::hardware_concurrency(), 1U, unsigned{kMaxThreads})));
+    if (!heif)
+        return true;
+    // The HEIF module lies beside libvips itself.
+    Dl_info library{};
+    if (::dladdr(reinterpret_cast<void*>(&vips_init), &library) == 0 || !library.dli_fname)
+        return fail("cannot find libvips' modules");
+    std::string folder = library.dli_fname;
+    folder.erase(folder.find_last_of('/') + 1);
+    const std::string module = folder + "vips-modules-" + std::to_string(vips_version(0)) + '.' +
+                               std::to_string(vips_version(1)) + "/vips-heif.so";
+    GModule* loaded = g_module_open(module.c_str(), G_MODULE_BIND_LAZY);
+    if (!loaded)
+        return fail("cannot load libvips' HEIF module");
+    g_module_make_resident(loaded);
+    return true;
+}
+
+bool VipsImageLibrary::looksLikeHeif(const unsigned char* head, std::size_t size) {
+    // An ISO media file whose major brand is one of the HEIF or AVIF brands libvips knows.
+    if (size < 12 || std::memcmp(head + 4, "ftyp", 4) != 0)
+        return false;
+    for (const char* brand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs",
+                              "mif1", "msf1", "avif", "avis"})
+        if (std::memcmp(head + 8, brand, 4) == 0)
+            return true;
+    return false;
+}
+
+ImageObject* VipsImageLibrary::initImageObject(int picture) {
     t_lastError.clear();
     if (!available()) {
-        fail(QStringLiteral("libvips could not be initialised"));
-        return nullptr;
-    }
-    const QFileInfo info(picturePath);
-    if (!info.isFile() || !info.isReadable()) {
-        fail(info.exists() ? QStringLiteral("not a readable file")
-                           : QStringLiteral("no such file"));
+        fail("libvips could not be initialised");
         return nullptr;
     }
     try {
         auto p = std::make_unique<VipsPicture>();
-        p->localPath = QFile::encodeName(picturePath);
+        p->fd = picture;
         bool read = false;
         try {
-            read = readVipsHeader(p->localPath, *p);
+            read = readVipsHeader(picture, *p);
         } catch (const vips::VError& e) {
             read = fail(vipsMessage(e.what()));
         }
         vips_error_clear();
         if (!read && !p->readByVips)
-            read = readOwnFormat(p->localPath, *p);
+            read = readOwnFormat(picture, *p);
         if (!read)
             return nullptr;
         p->targetWidth = p->width;
@@ -309,7 +412,7 @@ ImageObject* VipsImageLibrary::initImageObject(const QString& picturePath) {
         return p.release();
     } catch (...) {
         vips_error_clear();
-        fail(QStringLiteral("out of memory"));
+        fail("out of memory");
         return nullptr;
     }
 }
@@ -342,7 +445,7 @@ int VipsImageLibrary::getHeight(ImageObject* image) {
 bool VipsImageLibrary::stretch(ImageObject* image, int width, int height) {
     VipsPicture* p = picture(image);
     if (!p || !withinLimits(width, height))
-        return fail(QStringLiteral("size outside the limits"));
+        return fail("size outside the limits");
     p->targetWidth = width;
     p->targetHeight = height;
     p->part = QRect();
@@ -351,54 +454,50 @@ bool VipsImageLibrary::stretch(ImageObject* image, int width, int height) {
 
 bool VipsImageLibrary::crop(ImageObject* image, const QRect& part) {
     VipsPicture* p = picture(image);
-    if (!p || part.isEmpty() || !QRect(0, 0, p->targetWidth, p->targetHeight).contains(part))
-        return fail(QStringLiteral("part outside the picture"));
+    if (!p || part.isEmpty() || part.left() < 0 || part.top() < 0 ||
+        part.right() >= p->targetWidth || part.bottom() >= p->targetHeight)
+        return fail("part outside the picture");
     p->part = part;
     return true;
 }
 
-bool VipsImageLibrary::save(ImageObject* image, const QString& bitmapPath) {
+bool VipsImageLibrary::save(ImageObject* image, int bitmap) {
     VipsPicture* p = picture(image);
     if (!p)
         return false;
     try {
         const VImage out = toRgb24(resample(*p));
         if (out.width() != p->targetWidth || out.height() != p->targetHeight || out.bands() != 3)
-            return fail(QStringLiteral("resampled to a wrong size"));
+            return fail("resampled to a wrong size");
         if (!p->part.isEmpty()) {
             const std::vector<std::uint8_t> pixels = readPart(out, p->part);
-            if (!BitmapWriter::write(bitmapPath, p->part.width(), p->part.height(), pixels))
-                return fail(QStringLiteral("cannot write the file"));
+            if (!BitmapWriter::write(bitmap, p->part.width(), p->part.height(), pixels))
+                return fail("cannot write the file");
             return true;
         }
         std::size_t bytes = 0;
         std::unique_ptr<void, decltype(&g_free)> memory(out.write_to_memory(&bytes), &g_free);
         if (!memory || bytes != static_cast<std::size_t>(out.width()) * out.height() * 3)
-            return fail(QStringLiteral("cannot decode the picture"));
-        if (!BitmapWriter::write(bitmapPath, out.width(), out.height(),
+            return fail("cannot decode the picture");
+        if (!BitmapWriter::write(bitmap, out.width(), out.height(),
                                  std::span<const std::uint8_t>(
                                      static_cast<const std::uint8_t*>(memory.get()), bytes)))
-            return fail(QStringLiteral("cannot write the file"));
+            return fail("cannot write the file");
         return true;
     } catch (const vips::VError& e) {
         vips_error_clear();
         return fail(vipsMessage(e.what()));
     } catch (...) {
         vips_error_clear();
-        return fail(QStringLiteral("out of memory"));
+        return fail("out of memory");
     }
 }
 
-QString VipsImageLibrary::lastError() const {
+std::string VipsImageLibrary::lastError() const {
     return t_lastError;
 }
 
 void VipsImageLibrary::deleteImageObject(ImageObject* image) {
     delete image;
     vips_error_clear();
-    // Buffers libvips keeps for this thread, and heap pages glibc would keep for the process.
-    vips_thread_shutdown();
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
 }

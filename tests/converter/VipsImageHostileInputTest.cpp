@@ -1,5 +1,6 @@
-#include "platform/VipsImageLibrary.h"
-#include "tests/platform/ImageTestFiles.h"
+#include "converter/VipsImageLibrary.h"
+#include "platform/linux/LinuxConverterProcess.h"
+#include "tests/converter/ImageTestFiles.h"
 #include "wallpaper/PictureConverter.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -78,7 +80,9 @@ protected:
 
     QTemporaryDir m_dir;
     VipsImageLibrary m_library;
-    PictureConverter m_converter{m_library};
+    // Every picture goes through the converter program, as in the program.
+    LinuxConverterProcess m_process{QStringLiteral(TESSARON_CONVERTER)};
+    PictureConverter m_converter{m_process};
 };
 
 } // namespace
@@ -151,11 +155,13 @@ TEST_F(VipsImageHostileInputTest, ZeroAndGiganticDimensionsGiveNoResult) {
 
     // A picture within the limits cannot be stretched beyond them.
     ASSERT_TRUE(saveWithVips(q, path("small.png")));
-    ImageObject* image = m_library.initImageObject(path("small.png"));
+    const int small = ::open(QFile::encodeName(path("small.png")).constData(), O_RDONLY);
+    ImageObject* image = m_library.initImageObject(small);
     ASSERT_NE(image, nullptr);
     EXPECT_FALSE(m_library.stretch(image, 100000, 100000));
     EXPECT_FALSE(m_library.stretch(image, 0, 10));
     m_library.deleteImageObject(image);
+    ::close(small);
 }
 
 TEST_F(VipsImageHostileInputTest, DecompressionBombsAreRefusedBeforeDecoding) {
@@ -179,6 +185,25 @@ TEST_F(VipsImageHostileInputTest, DecompressionBombsAreRefusedBeforeDecoding) {
     for (int i = 0; i < 64; ++i) // runs of 128 pixels: far too few for the size claimed
         tga.append(char(0xFF)).append(3, char(0x40));
     expectNoResult("bomb.tga", tga);
+
+    // A 4 KiB file, sparse to a gigabyte, claiming the largest 32-bit bitmap allowed: more
+    // than the converter may take.
+    QByteArray sparse = bmpFile(quadrants(8, 8), 32);
+    setLe32(sparse, 18, 16384);
+    setLe32(sparse, 22, 16384);
+    ASSERT_TRUE(writeBytes(path("sparse.bmp"), sparse + QByteArray(4096 - sparse.size(), 0)));
+    ASSERT_TRUE(QFile(path("sparse.bmp")).resize(qint64{1} << 30));
+    if (LinuxConverterProcess::limitsAddressSpace())
+        expectNoResult(path("sparse.bmp"));
+
+    // A progressive JPEG holds every coefficient of its picture while it is decoded, whatever
+    // the size it is shown at: 16384 x 16384 would take 800 MB.
+    ASSERT_TRUE(saveWithVips(quadrants(64, 48), path("progressive.jpg[interlace=true]")));
+    QByteArray progressive = readBytes(path("progressive.jpg"));
+    const qsizetype frame = progressive.indexOf("\xFF\xC2");
+    ASSERT_GT(frame, 0);
+    progressive.replace(frame + 5, 4, QByteArray("\x40\x00\x40\x00", 4));
+    expectNoResult("progressive-bomb.jpg", progressive);
 
     // A GIF's decoder holds its whole canvas: a tiny file claiming 16384 x 16384 would take
     // a gigabyte.

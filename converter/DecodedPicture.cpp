@@ -1,4 +1,4 @@
-#include "platform/DecodedPicture.h"
+#include "converter/DecodedPicture.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 // First: glib uses `signals` as a name, which Qt headers define as a keyword.
 #include <vips/vips8>
 
-#include "tests/platform/ImageTestFiles.h"
+#include "tests/converter/ImageTestFiles.h"
 
 #include <QFile>
 #include <algorithm>

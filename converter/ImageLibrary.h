@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QRect>
-#include <QString>
+#include <string>
 
 // One picture loaded by an ImageLibrary. Owned by whoever called initImageObject until it is
 // handed back to deleteImageObject.
@@ -10,15 +10,18 @@ public:
     virtual ~ImageObject() = default;
 };
 
-// The picture library that ConvertPicture drives: load, inspect, convert to 24 bits, resample
+// The picture library that the conversion drives: load, inspect, convert to 24 bits, resample
 // and save as a bitmap. An interface so that the conversion's arithmetic can be checked against
-// a recording fake. Implementations never throw; a picture that cannot be read gives nullptr.
+// a recording fake. Files come as open descriptors: the converter opens them before its sandbox
+// closes the file system. Implementations never throw; a picture that cannot be read gives
+// nullptr.
 class ImageLibrary {
 public:
     virtual ~ImageLibrary() = default;
 
-    // nullptr when the file is not a picture this library reads (or is too large to read).
-    virtual ImageObject* initImageObject(const QString& picturePath) = 0;
+    // Reads the picture in the open file `picture` (which stays the caller's); nullptr when it
+    // is not a picture this library reads (or is too large to read).
+    virtual ImageObject* initImageObject(int picture) = 0;
     virtual int getNumBits(ImageObject* image) = 0;
     // Afterwards the image has `bits` bits per pixel (only 24 is supported).
     virtual bool changeImageFormat(ImageObject* image, int bits) = 0;
@@ -30,9 +33,10 @@ public:
     // Keeps only `part` of the picture as stretched: save then writes that part alone, and
     // never holds the picture whole at the stretched size.
     virtual bool crop(ImageObject* image, const QRect& part) = 0;
-    // Writes an uncompressed 24-bit bitmap. On failure no file is left at `bitmapPath`.
-    virtual bool save(ImageObject* image, const QString& bitmapPath) = 0;
+    // Writes an uncompressed 24-bit bitmap into `bitmap`, an open and empty file. On failure
+    // the file holds nothing usable and the caller removes it.
+    virtual bool save(ImageObject* image, int bitmap) = 0;
     virtual void deleteImageObject(ImageObject* image) = 0;
     // Why the last call on this thread that failed did so, in a few words.
-    virtual QString lastError() const = 0;
+    virtual std::string lastError() const = 0;
 };

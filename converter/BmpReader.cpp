@@ -1,6 +1,6 @@
-#include "platform/BmpReader.h"
+#include "converter/BmpReader.h"
 
-#include "platform/ByteView.h"
+#include "converter/ByteView.h"
 
 #include <algorithm>
 #include <array>

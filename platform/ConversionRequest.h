@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/ScreenArea.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// One picture to convert into one bitmap for one screen: what the main program asks of the
+// converter program, and the converter program's command line. File names are bytes, passed
+// exactly as the file system has them. Plain C++ (no Qt): the converter program starts for
+// every change and loads only what it needs.
+//
+//   tessaron-convert [--layout N] [--screen WxH] [--work-area L,T,R,B] [--test ACTION]
+//                    [--] PICTURE BITMAP
+struct ConversionRequest {
+    std::string picture;
+    std::string bitmap;
+    std::int32_t layout = 2; // an ImageLayout value; unknown values convert as Centered
+    ScreenArea screen;
+    // Only for tests of the converter program itself: "crash", "hang", "spin" (burn CPU time),
+    // "allocate" (take memory until none is left), or "probe:FOLDER" (try what its sandbox
+    // forbids, creating a file in FOLDER among it). Empty for every real conversion.
+    std::string test;
+
+    std::vector<std::string> arguments() const;
+    // The request a command line (without the program name) asks for; nothing, with the reason
+    // in `error`, when it is not one.
+    static std::optional<ConversionRequest> parse(std::span<const char* const> arguments,
+                                                  std::string* error);
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/ConverterProcess.h"
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+// What a converter process may take before it is killed.
+struct ConverterLimits {
+    std::chrono::seconds cpu{20};
+    std::chrono::milliseconds wall{60000};
+    std::uint64_t addressSpace = std::uint64_t{1} << 30;
+};
+
+// The converter program as a child process: started for each conversion at idle CPU priority,
+// with limits on its CPU time and address space, killed past its wall time, when abort() is
+// called, and when the thread that started it dies (so a program that dies takes its
+// converters with it). It reports through its exit status and standard error.
+class LinuxConverterProcess : public ConverterProcess {
+public:
+    explicit LinuxConverterProcess(QString program, ConverterLimits limits = {});
+    ~LinuxConverterProcess() override;
+
+    Result convert(const ConversionRequest& request) override;
+    void abort() override;
+
+    // How many converters are running now; for tests and benchmarks.
+    int running() const;
+    // False in a build under a sanitizer, whose shadow memory takes terabytes of address
+    // space: there the converter's address space is not limited.
+    static bool limitsAddressSpace();
+
+private:
+    struct Child;
+
+    const QString m_program;
+    const ConverterLimits m_limits;
+    mutable std::mutex m_mutex;
+    std::vector<Child*> m_children; // every call in progress, started or not
+};
