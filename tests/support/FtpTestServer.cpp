@@ -111,26 +111,15 @@ FtpTestServer::FtpTestServer(const Options& options) : m_options(options) {
         return;
     script.close();
 
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments({script.fileName(), root(), m_options.user, m_options.password,
-                            m_dir.filePath(QStringLiteral("commands.log")),
-                            m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
-                            m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
-                                                                      : QStringLiteral("sorted"),
-                            m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
-                            m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0"),
-                            m_options.certificateFile, m_options.keyFile});
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(10000))
-        return;
-    // The server prints its port once it listens.
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
-    }
-    bool ok = false;
-    const uint port = m_process.readLine().trimmed().toUInt(&ok);
-    if (ok && port > 0 && port < 65536)
-        m_port = static_cast<quint16>(port);
+    m_port = m_server.start(script.fileName(),
+                            {root(), m_options.user, m_options.password,
+                             m_dir.filePath(QStringLiteral("commands.log")),
+                             m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
+                             m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
+                                                                       : QStringLiteral("sorted"),
+                             m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
+                             m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0"),
+                             m_options.certificateFile, m_options.keyFile});
 }
 
 FtpTestServer::~FtpTestServer() {
@@ -138,12 +127,7 @@ FtpTestServer::~FtpTestServer() {
 }
 
 void FtpTestServer::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000))
-        m_process.kill();
-    m_process.waitForFinished(5000);
+    m_server.stop();
 }
 
 QString FtpTestServer::server() const {

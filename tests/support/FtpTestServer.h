@@ -1,7 +1,8 @@
 #pragma once
 
+#include "tests/support/PythonServer.h"
+
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -65,6 +66,6 @@ private:
 
     Options m_options;
     QTemporaryDir m_dir;
-    QProcess m_process;
+    PythonServer m_server;
     quint16 m_port = 0;
 };

@@ -9,18 +9,7 @@ ScriptServer::ScriptServer(const char* script, const QStringList& arguments) {
     if (!m_dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(script) < 0)
         return;
     file.close();
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{file.fileName(), m_dir.path()} + arguments);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(10000))
-        return;
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
-    }
-    bool ok = false;
-    const uint port = m_process.readLine().trimmed().toUInt(&ok);
-    if (ok && port > 0 && port < 65536)
-        m_port = static_cast<quint16>(port);
+    m_port = m_server.start(file.fileName(), QStringList{m_dir.path()} + arguments);
 }
 
 ScriptServer::~ScriptServer() {
@@ -28,12 +17,7 @@ ScriptServer::~ScriptServer() {
 }
 
 void ScriptServer::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000))
-        m_process.kill();
-    m_process.waitForFinished(5000);
+    m_server.stop();
 }
 
 bool ScriptServer::writeFile(const QString& relativePath, const QByteArray& content) const {

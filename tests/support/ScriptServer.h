@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "tests/support/PythonServer.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -26,6 +27,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    PythonServer m_server;
     quint16 m_port = 0;
 };
