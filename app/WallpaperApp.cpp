@@ -3,36 +3,16 @@
 #include "app/CommandLine.h"
 #include "app/ControlAdaptor.h"
 #include "app/ControlClient.h"
-#include "app/ProgramTrayServices.h"
-#include "app/SettingsStore.h"
-#include "app/TrayWindow.h"
-#include "ftp/FtpDownloader.h"
-#include "platform/Autostart.h"
+#include "app/ProgramRun.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
-#include "platform/PowerSourceWatcher.h"
-#include "platform/Profile.h"
-#include "platform/ScreenInfo.h"
-#include "platform/ScreenLockWatcher.h"
-#include "platform/ScreenWatcher.h"
-#include "platform/ShortcutResolver.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/ToolkitStartGuard.h"
 #include "resources/AppTexts.h"
-#include "ui/DialogRunner.h"
-#include "wallpaper/PictureConverter.h"
-#include "wallpaper/PreviousWallpaper.h"
-#include "wallpaper/ScreenComposer.h"
-#include "wallpaper/WallpaperApplier.h"
-#include "worker/ChangeServices.h"
-#include "worker/SlideShowState.h"
-#include "worker/SlideShowWorker.h"
-#include "worker/TipChannel.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QSessionManager>
 
 #include <cstdio>
 
@@ -68,6 +48,35 @@ int answer(const CommandLine& commandLine) {
         break;
     }
     return 0;
+}
+
+// The program proper, once the toolkit runs: one copy per session, then the tray window until
+// the application quits.
+int run(QApplication& application) {
+    // First of all: a termination request that comes during the start is answered once the
+    // window exists, with the same orderly save as any other.
+    ShutdownSignals shutdownSignals;
+    initResources();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
+
+    // Before any setting, list file or wallpaper is touched, and before the desktop backends
+    // are probed and the choice logged: a second copy leaves silently.
+    const AppPaths paths = AppPaths::detect(QCoreApplication::applicationFilePath());
+    SingleInstanceLock lock(paths.runtimeDir, paths.appName);
+    switch (lock.tryLock()) {
+    case SingleInstanceLock::Result::Acquired:
+        break;
+    case SingleInstanceLock::Result::HeldElsewhere:
+        return 0;
+    case SingleInstanceLock::Result::Unavailable:
+        std::fprintf(stderr, "%s\n", AppTexts::kNoLock);
+        return 2;
+    }
+
+    ProgramRun program(PlatformServices::create(QCoreApplication::applicationFilePath()));
+    program.start(application, shutdownSignals);
+    return QApplication::exec();
 }
 
 } // namespace
@@ -111,131 +120,5 @@ int WallpaperApp::main(int argc, char** argv) {
         if (commandLine.request() != CommandLine::Request::Run)
             return answer(commandLine);
     }
-    // First of all: a termination request that comes during the start is answered once the
-    // window exists, with the same orderly save as any other.
-    ShutdownSignals shutdownSignals;
-    initResources();
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QString::fromLatin1(AppTexts::kAppName));
-
-    // Before any setting, list file or wallpaper is touched, and before the desktop backends
-    // are probed and the choice logged: a second copy leaves silently.
-    const AppPaths paths = AppPaths::detect(QCoreApplication::applicationFilePath());
-    SingleInstanceLock lock(paths.runtimeDir, paths.appName);
-    switch (lock.tryLock()) {
-    case SingleInstanceLock::Result::Acquired:
-        break;
-    case SingleInstanceLock::Result::HeldElsewhere:
-        return 0;
-    case SingleInstanceLock::Result::Unavailable:
-        std::fprintf(stderr, "%s\n", AppTexts::kNoLock);
-        return 2;
-    }
-
-    PlatformServices platform = PlatformServices::create(QCoreApplication::applicationFilePath());
-
-    ScreenInfo screenInfo;
-    ScreenWatcher screenWatcher(screenInfo);
-    SlideShowState state;
-    TipChannel tips;
-    SettingsStore settingsStore(*platform.profile, platform.paths.defaultStartPath);
-
-    // The services each change calls; hooks left empty make the changes that need them do
-    // nothing.
-    PictureConverter converter(*platform.converter);
-    ChangeServices changeServices;
-    changeServices.convert = [&converter](const QString& picture, const QString& bitmap,
-                                          std::int32_t layout, const ScreenMetrics& screen) {
-        return converter.ConvertPicture(picture, bitmap, layout, screen);
-    };
-    changeServices.abortConversion = [&converter] { converter.abort(); };
-    changeServices.screens = [&screenInfo] { return screenInfo.screens(); };
-    // Downloads read the four FTP settings once per call, under the state's lock.
-    FtpDownloader ftpDownloader(
-        platform.ftp,
-        [&state] {
-            const WallpaperSettings settings = state.settings();
-            return FtpAccount{settings.FtpServer, settings.FtpLogin, settings.FtpPassword,
-                              settings.FtpFolder};
-        },
-        platform.paths.runtimeDir);
-    changeServices.downloadFtpFile = [&ftpDownloader](const QString& remoteName) {
-        return ftpDownloader.DownloadFtpFile(remoteName);
-    };
-    changeServices.closeFtpSession = [&ftpDownloader] { ftpDownloader.CloseFtpSession(); };
-    changeServices.abortDownload = [&ftpDownloader] { ftpDownloader.abort(); };
-    WallpaperApplier applier(*platform.desktopWallpaper);
-    changeServices.apply = [&applier](const QString& bitmap, std::int32_t layout) {
-        applier.ApplyWallpaper(bitmap, layout);
-    };
-    // A desktop that takes one picture for the whole desktop gets the screens' pictures put
-    // together; the others get one per screen.
-    if (applier.takesEachScreen()) {
-        changeServices.applyEach = [&applier](const std::vector<ScreenBitmap>& bitmaps,
-                                              std::int32_t layout) {
-            applier.ApplyEachScreen(bitmaps, layout);
-        };
-    } else {
-        changeServices.compose = &ScreenComposer::compose;
-        changeServices.applySpanned = [&applier](const QString& bitmap) {
-            applier.ApplySpanned(bitmap);
-        };
-    }
-    changeServices.resolveShortcut = [&platform](const QString& path) {
-        return platform.shortcutResolver->resolveShortcut(path);
-    };
-    SlideShowWorker slideShow(state, tips, std::move(changeServices), platform.paths.wallpaperDir,
-                              platform.paths.dataDir);
-    PreviousWallpaper previousWallpaper(*platform.profile, *platform.desktopWallpaper);
-
-    TrayWindow* trayWindow = nullptr; // set once constructed; the dialogs run only after
-    DialogRunner dialogs({.state = state,
-                          .appName = platform.paths.appName,
-                          .changeNow =
-                              [&trayWindow] {
-                                  if (trayWindow)
-                                      trayWindow->changeNow();
-                              },
-                          .ftp = platform.ftp});
-
-    ProgramTrayServices trayServices(previousWallpaper, *platform.autostart,
-                                     platform.paths.programPath, dialogs);
-    TrayWindow window({.state = state,
-                       .settingsStore = settingsStore,
-                       .paths = platform.paths,
-                       .tips = tips,
-                       .slideShow = slideShow,
-                       .services = trayServices});
-    trayWindow = &window;
-
-    QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &window,
-                     &TrayWindow::endSession);
-    // With a picture per screen, no screen keeps a picture made for a layout that is gone.
-    QObject::connect(&screenWatcher, &ScreenWatcher::screensChanged, &window, [&window, &state] {
-        if (state.settings().EachScreen != 0)
-            window.changeNow();
-    });
-    // A save request also comes without a log-out (a checkpoint): save and keep running. The
-    // real end of the session quits the application.
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.saveSession(); });
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window,
-                     &TrayWindow::endSession);
-    QObject::connect(&window, &TrayWindow::ended, &application, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    // Nobody sees a locked screen, and the battery may matter more: the window pauses the
-    // timer for them as the settings say.
-    QObject::connect(platform.screenLock.get(), &ScreenLockWatcher::lockedChanged, &window,
-                     &TrayWindow::setScreenLocked);
-    QObject::connect(platform.powerSource.get(), &PowerSourceWatcher::onBatteryChanged, &window,
-                     &TrayWindow::setOnBattery);
-    platform.screenLock->start();
-    platform.powerSource->start();
-
-    // Owned by the window.
-    auto* control = new ControlAdaptor(window, screenInfo);
-    control->publish(QDBusConnection::sessionBus());
-
-    return QApplication::exec();
+    return run(application);
 }

@@ -3,9 +3,9 @@
 
 #include "converter/ConverterProgram.h"
 
+#include "conversion/ConversionRequest.h"
 #include "converter/ImageConversion.h"
 #include "converter/VipsImageLibrary.h"
-#include "platform/ConversionRequest.h"
 #include "platform/ProcessSandbox.h"
 
 #include <cerrno>

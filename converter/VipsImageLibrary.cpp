@@ -5,11 +5,11 @@
 
 #include "converter/VipsImageLibrary.h"
 
+#include "bitmap/BitmapWriter.h"
 #include "converter/BmpReader.h"
 #include "converter/DecodedPicture.h"
 #include "converter/PcxReader.h"
 #include "converter/TgaReader.h"
-#include "platform/BitmapWriter.h"
 
 #include <algorithm>
 #include <cerrno>

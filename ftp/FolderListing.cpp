@@ -1,6 +1,6 @@
 #include "ftp/FolderListing.h"
 
-#include "platform/ServerAddress.h"
+#include "transport/ServerAddress.h"
 
 #include <QSet>
 #include <QUrl>

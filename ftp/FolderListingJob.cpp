@@ -1,7 +1,7 @@
 #include "ftp/FolderListingJob.h"
 
 #include "ftp/FolderListing.h"
-#include "platform/ServerAddress.h"
+#include "transport/ServerAddress.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ftp/FolderListingResult.h"
-#include "ftp/FtpAccount.h"
-#include "platform/FtpClient.h"
+#include "transport/FtpAccount.h"
+#include "transport/FtpClient.h"
 
 #include <QObject>
 #include <atomic>

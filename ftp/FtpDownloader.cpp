@@ -2,7 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/LogCategories.h"
-#include "platform/ServerAddress.h"
+#include "transport/ServerAddress.h"
 
 #include <utility>
 

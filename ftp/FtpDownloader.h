@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ftp/FtpAccount.h"
-#include "platform/FtpClient.h"
+#include "transport/FtpAccount.h"
+#include "transport/FtpClient.h"
 
 #include <QString>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ConversionRequest.h"
+#include "conversion/ConversionRequest.h"
 
 #include <QString>
 #include <QStringList>

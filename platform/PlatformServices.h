@@ -7,7 +7,6 @@
 class Autostart;
 class ConverterProcess;
 class DesktopWallpaper;
-class FtpClient;
 class PowerSourceWatcher;
 class Profile;
 class ScreenLockWatcher;
@@ -18,7 +17,6 @@ struct PlatformServices {
     AppPaths paths;
     std::unique_ptr<Profile> profile;
     std::unique_ptr<ConverterProcess> converter; // runs the worker's picture conversions
-    std::shared_ptr<FtpClient> ftp;              // shared by the downloads and the folder listings
     // The session's wallpaper service; any thread may call it.
     std::unique_ptr<DesktopWallpaper> desktopWallpaper;
     // Follows shortcut files; any thread may call it.

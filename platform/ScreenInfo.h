@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ScreenArea.h"
+#include "conversion/ScreenArea.h"
 
 #include <QPoint>
 #include <QRect>

@@ -1,10 +1,10 @@
 #include "ui/PropertiesDialog.h"
 
 #include "ftp/FolderListing.h"
-#include "platform/ServerAddress.h"
 #include "resources/AppTexts.h"
 #include "resources/DialogUnits.h"
 #include "resources/PropertiesDialogTemplate.h"
+#include "transport/ServerAddress.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogNumber.h"
 #include "ui/FileDropList.h"

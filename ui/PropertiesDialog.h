@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ftp/FolderListingResult.h"
-#include "ftp/FtpAccount.h"
+#include "transport/FtpAccount.h"
 #include "worker/WallpaperSettings.h"
 
 #include <QDialog>

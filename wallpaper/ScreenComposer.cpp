@@ -1,6 +1,6 @@
 #include "wallpaper/ScreenComposer.h"
 
-#include "platform/BitmapWriter.h"
+#include "bitmap/BitmapWriter.h"
 #include "platform/LogCategories.h"
 
 #include <QFile>

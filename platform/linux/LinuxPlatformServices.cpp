@@ -1,6 +1,5 @@
 #include "platform/PlatformServices.h"
 
-#include "platform/CurlFtpClient.h"
 #include "platform/QSettingsProfile.h"
 #include "platform/linux/DBusScreenLockWatcher.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
@@ -35,7 +34,6 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     services.profile = std::make_unique<QSettingsProfile>(
         QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
     services.converter = std::make_unique<LinuxConverterProcess>(services.paths.converterPath);
-    services.ftp = std::make_shared<CurlFtpClient>();
     services.desktopWallpaper =
         DesktopWallpaperChooser(QProcessEnvironment::systemEnvironment(), services.paths.dataDir,
                                 QDBusConnection::sessionBus())

@@ -1,6 +1,6 @@
 #include "platform/linux/RgbImage.h"
 
-#include "platform/BitmapWriter.h"
+#include "bitmap/BitmapWriter.h"
 #include "platform/FileName.h"
 
 #include <cstdlib>

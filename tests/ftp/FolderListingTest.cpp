@@ -2,11 +2,11 @@
 // addresses of its pictures.
 #include "ftp/FolderListing.h"
 #include "ftp/FolderListingJob.h"
-#include "platform/CurlFtpClient.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/QtTestApp.h"
+#include "transport/CurlFtpClient.h"
 
 #include <QCoreApplication>
 #include <QThread>

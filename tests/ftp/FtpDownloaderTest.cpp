@@ -1,9 +1,9 @@
 // Downloads against a real FTP server (pyftpdlib on 127.0.0.1).
 #include "ftp/FtpDownloader.h"
-#include "platform/CurlFtpClient.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
+#include "transport/CurlFtpClient.h"
 
 #include <QDir>
 #include <QFile>

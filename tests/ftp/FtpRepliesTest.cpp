@@ -1,5 +1,5 @@
 // Reading name listings and PWD replies, which come from servers we do not trust.
-#include "platform/FtpReplies.h"
+#include "transport/FtpReplies.h"
 #include "tests/ftp/PrintQt.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // makes.
 #include "ftp/FolderListingJob.h"
 #include "ftp/FtpDownloader.h"
-#include "platform/CurlFtpClient.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
@@ -11,6 +10,7 @@
 #include "tests/support/TempHome.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/WebTestServer.h"
+#include "transport/CurlFtpClient.h"
 
 #include <QDir>
 #include <QFile>

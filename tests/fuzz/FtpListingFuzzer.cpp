@@ -1,8 +1,8 @@
 // Any bytes as a server's name listing and PWD reply, and as a web folder's index page: reading
 // never crashes, and every address it yields is a picture address that fits a URL-list entry.
 #include "ftp/FolderListing.h"
-#include "platform/FtpReplies.h"
-#include "platform/HtmlIndex.h"
+#include "transport/FtpReplies.h"
+#include "transport/HtmlIndex.h"
 
 #include <cstdint>
 #include <cstdlib>

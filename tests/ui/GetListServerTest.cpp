@@ -1,8 +1,8 @@
-#include "platform/CurlFtpClient.h"
 #include "resources/AppTexts.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/ui/PropertiesDialogFixture.h"
+#include "transport/CurlFtpClient.h"
 #include "ui/DialogRunner.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "ftp/FtpDownloader.h"
-#include "platform/CurlFtpClient.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
+#include "transport/CurlFtpClient.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

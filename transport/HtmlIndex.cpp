@@ -1,6 +1,6 @@
-#include "platform/HtmlIndex.h"
+#include "transport/HtmlIndex.h"
 
-#include "platform/FtpReplies.h"
+#include "transport/FtpReplies.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>

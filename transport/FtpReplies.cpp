@@ -1,4 +1,4 @@
-#include "platform/FtpReplies.h"
+#include "transport/FtpReplies.h"
 
 #include <QStringDecoder>
 

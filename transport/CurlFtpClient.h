@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FtpClient.h"
+#include "transport/FtpClient.h"
 
 // The adapter over libcurl's easy interface for FTP, FTPS, SFTP and web folders: one easy handle
 // per operation, so a session never outlives the call that opened it.

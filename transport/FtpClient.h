@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FtpAccount.h"
+#include "transport/FtpAccount.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "platform/ConversionRequest.h"
+#include "conversion/ConversionRequest.h"
 
 #include <charconv>
 #include <string_view>

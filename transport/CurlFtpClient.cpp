@@ -1,9 +1,9 @@
-#include "platform/CurlFtpClient.h"
+#include "transport/CurlFtpClient.h"
 
-#include "platform/FtpReplies.h"
-#include "platform/HtmlIndex.h"
 #include "platform/LogCategories.h"
-#include "platform/ServerAddress.h"
+#include "transport/FtpReplies.h"
+#include "transport/HtmlIndex.h"
+#include "transport/ServerAddress.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/ServerAddress.h"
+#include "transport/ServerAddress.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "platform/BitmapWriter.h"
+#include "bitmap/BitmapWriter.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/ProgramTrayServices.h"
+#include "app/SettingsStore.h"
+#include "app/TrayWindow.h"
+#include "ftp/FtpDownloader.h"
+#include "platform/PlatformServices.h"
+#include "platform/ScreenInfo.h"
+#include "platform/ScreenWatcher.h"
+#include "ui/DialogRunner.h"
+#include "wallpaper/PictureConverter.h"
+#include "wallpaper/PreviousWallpaper.h"
+#include "wallpaper/WallpaperApplier.h"
+#include "worker/ChangeServices.h"
+#include "worker/SlideShowState.h"
+#include "worker/SlideShowWorker.h"
+#include "worker/TipChannel.h"
+
+#include <memory>
+
+class FtpClient;
+class QApplication;
+class ShutdownSignals;
+
+// The running program: the platform's services, the shared state, the worker and the tray
+// window, made in the order they need each other and ended in the reverse order.
+class ProgramRun {
+public:
+    explicit ProgramRun(PlatformServices platform);
+    ~ProgramRun();
+
+    // Connects the window to the application's and the system's events and publishes the
+    // program's interface for other programs; the window then runs until the application quits.
+    void start(QApplication& application, ShutdownSignals& shutdownSignals);
+
+private:
+    ChangeServices changeServices();
+    DialogRunner::Hooks dialogHooks();
+
+    PlatformServices m_platform;
+    ScreenInfo m_screenInfo;
+    ScreenWatcher m_screenWatcher;
+    SlideShowState m_state;
+    TipChannel m_tips;
+    SettingsStore m_settingsStore;
+    PictureConverter m_converter;
+    // The one transport for every download and folder listing, on every system.
+    std::shared_ptr<FtpClient> m_ftp;
+    FtpDownloader m_ftpDownloader;
+    WallpaperApplier m_applier;
+    SlideShowWorker m_slideShow;
+    PreviousWallpaper m_previousWallpaper;
+    DialogRunner m_dialogs;
+    ProgramTrayServices m_trayServices;
+    TrayWindow m_window;
+};
