@@ -14,6 +14,8 @@ namespace {
 
 const QString kService = QStringLiteral("org.kde.plasmashell");
 const QString kImagePlugin = QStringLiteral("org.kde.image");
+// What the image plugin shows a desktop with no fill mode of its own as (zoomed).
+constexpr int kDefaultFillMode = 2;
 
 const std::pair<Placement, int> kFillModes[] = {
     {Placement::Stretched, 0}, {Placement::Scaled, 1},  {Placement::Zoomed, 2},
@@ -25,6 +27,14 @@ int fillModeOf(Placement placement) {
         if (candidate == placement)
             return mode;
     return 6;
+}
+
+// The fill mode a desktop has set: the shell reads its config as text ("6"), and as "" where the
+// desktop never set one, which is not mode 0 (stretched) but the plugin's own default.
+std::optional<int> recordedFillMode(const QJsonValue& value) {
+    bool isNumber = false;
+    const int mode = value.toVariant().toString().toInt(&isNumber);
+    return isNumber ? std::optional<int>(mode) : std::nullopt;
 }
 
 QString imageUrl(const QString& path) {
@@ -159,9 +169,9 @@ std::optional<WallpaperSnapshot> PlasmaWallpaper::doRead() {
         const QUrl url(image);
         snapshot.values.wallpaper = url.isLocalFile() ? url.toLocalFile() : image;
         placement = Placement::Zoomed; // the shell's default fill mode
-        const QJsonValue mode = first.value(QStringLiteral("fillMode"));
+        const std::optional<int> mode = recordedFillMode(first.value(QStringLiteral("fillMode")));
         for (const auto& [candidate, number] : kFillModes)
-            if (mode.toVariant().toInt() == number && !mode.isUndefined() && !mode.isNull())
+            if (mode == number)
                 placement = candidate;
         if (snapshot.values.wallpaper.isEmpty())
             placement = Placement::None;
@@ -182,8 +192,8 @@ bool PlasmaWallpaper::doRestore(const WallpaperSnapshot& snapshot) {
         const QString plugin = desktop.value(QStringLiteral("plugin")).toString(kImagePlugin);
         // A value the desktop never had goes back to what the plugin assumes without one.
         const QString image = desktop.value(QStringLiteral("image")).toString();
-        const int fillMode = desktop.value(QStringLiteral("fillMode")).toVariant().toInt();
-        const bool hasFillMode = desktop.contains(QStringLiteral("fillMode"));
+        const int fillMode =
+            recordedFillMode(desktop.value(QStringLiteral("fillMode"))).value_or(kDefaultFillMode);
         script += QStringLiteral("if (all.length > %1) {\n"
                                  "    var d = all[%1];\n"
                                  "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", "
@@ -192,8 +202,8 @@ bool PlasmaWallpaper::doRestore(const WallpaperSnapshot& snapshot) {
                                  "    d.writeConfig(\"FillMode\", %3);\n"
                                  "    d.wallpaperPlugin = %4;\n"
                                  "}\n")
-                      .arg(QString::number(i), scriptString(image),
-                           QString::number(hasFillMode ? fillMode : 2), scriptString(plugin));
+                      .arg(QString::number(i), scriptString(image), QString::number(fillMode),
+                           scriptString(plugin));
     }
     return evaluate(script).has_value();
 }

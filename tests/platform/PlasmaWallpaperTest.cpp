@@ -93,10 +93,11 @@ TEST_F(PlasmaWallpaperTest, ShowSetsImageAndFillModeOnEveryDesktopOrEachScreensO
 }
 
 TEST_F(PlasmaWallpaperTest, ReadAndRestoreEveryDesktopsOwnSettings) {
-    m_shell.setAnswer(
-        QStringLiteral(R"([{"plugin":"org.kde.image","image":"file:///home/u/a.jpg","fillMode":1},)"
-                       R"({"plugin":"org.kde.slideshow","image":"file:///home/u/b.jpg"}])"
-                       "\n"));
+    // The real shell reads the config as text, and as "" for a fill mode never set.
+    m_shell.setAnswer(QString::fromUtf8(
+        "[{\"plugin\":\"org.kde.image\",\"image\":\"file:///home/u/a.jpg\",\"fillMode\":\"1\"},"
+        "{\"plugin\":\"org.kde.slideshow\",\"image\":\"file:///home/u/"
+        "b.jpg\",\"fillMode\":\"\"}]\n"));
     const std::optional<WallpaperSnapshot> snapshot = m_backend->read();
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->values,
@@ -104,12 +105,20 @@ TEST_F(PlasmaWallpaperTest, ReadAndRestoreEveryDesktopsOwnSettings) {
 
     ASSERT_TRUE(m_backend->restore(*snapshot));
     const QString script = m_shell.scripts().constLast();
-    EXPECT_TRUE(script.contains(QStringLiteral("all[0]")));
-    EXPECT_TRUE(
-        script.contains(QStringLiteral("writeConfig(\"Image\", \"file:///home/u/a.jpg\")")));
-    EXPECT_TRUE(script.contains(QStringLiteral("writeConfig(\"FillMode\", 1)")));
-    EXPECT_TRUE(script.contains(QStringLiteral("all[1]")));
+    const qsizetype second = script.indexOf(QStringLiteral("all[1]"));
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(script.left(second).contains(
+        QStringLiteral("writeConfig(\"Image\", \"file:///home/u/a.jpg\")")));
+    EXPECT_TRUE(script.left(second).contains(QStringLiteral("writeConfig(\"FillMode\", 1)")));
+    // Never set: the plugin's default (zoomed), not 0 (stretched).
+    EXPECT_TRUE(script.mid(second).contains(QStringLiteral("writeConfig(\"FillMode\", 2)")));
     EXPECT_TRUE(script.contains(QStringLiteral("wallpaperPlugin = \"org.kde.slideshow\"")));
+
+    // A desktop that never set its fill mode is shown zoomed.
+    m_shell.setAnswer(QString::fromUtf8(
+        "[{\"plugin\":\"org.kde.image\",\"image\":\"file:///home/u/a.jpg\",\"fillMode\":\"\"}]"));
+    EXPECT_EQ(m_backend->read()->values,
+              (WallpaperValues{QStringLiteral("/home/u/a.jpg"), 10, QStringLiteral("0")}));
 }
 
 TEST_F(PlasmaWallpaperTest, UnreadableAnswerRecordsNothing) {

@@ -84,10 +84,12 @@ void SniWatcher::RegisterStatusNotifierItem(const QString& service, const QDBusM
 void SniWatcher::RegisterStatusNotifierHost(const QString&) {}
 
 SniWatcher::Address SniWatcher::address(const QString& item) const {
+    // "service/path", or "service@/path" as GNOME Shell's tray extension lists them.
     const qsizetype slash = item.indexOf(QLatin1Char('/'));
     if (slash < 0)
         return {item, QStringLiteral("/StatusNotifierItem")};
-    return {item.left(slash), item.mid(slash)};
+    const qsizetype end = slash > 0 && item.at(slash - 1) == u'@' ? slash - 1 : slash;
+    return {item.left(end), item.mid(slash)};
 }
 
 QString SniWatcher::toolTip(const QString& item) const {
