@@ -138,22 +138,22 @@ TEST(ListFileOnAFullDiskTest, EverySaveLeavesTheWholeOldListOrTheWholeNewOne) {
     const QString path = disk.file(QStringLiteral("tessaron.txt"));
     EntryList old;
     EntryList newer;
-    for (int i = 0; i < 45; ++i) {
+    for (int i = 0; i < 20; ++i) {
         const auto entry = ListEntry::fromText(QStringLiteral("/pictures/%1.jpg").arg(i));
-        if (i < 20)
+        if (i < 10)
             old.push_back(*entry);
         newer.push_back(*entry);
     }
-    // 20 entries take three pages, the 45 of the new list six: with up to five pages free the
+    // 10 entries take two pages, the 20 of the new list three: with up to two pages free the
     // new one cannot fit, and the save must fail without touching the old one.
-    for (int freePages = 0; freePages <= 6; ++freePages) {
+    for (int freePages = 0; freePages <= 3; ++freePages) {
         for (const auto save : {&ListFile::save, &ListFile::saveOverStart}) {
             disk.makeRoom();
             ListFile::load(path);
             ASSERT_TRUE(ListFile::save(path, old));
             disk.fillLeaving(freePages);
             const bool saved = save(path, newer, {});
-            EXPECT_EQ(saved, freePages == 6) << freePages;
+            EXPECT_EQ(saved, freePages == 3) << freePages;
             EXPECT_EQ(ListFile::load(path), saved ? newer : old) << freePages;
             EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files),
                       QStringList{QStringLiteral("tessaron.txt")});
