@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 namespace {
@@ -20,21 +19,13 @@ bool replaceContents(const QString& path, const QByteArray& bytes,
         qCWarning(lcApp) << "not a regular file, left as it is:" << path;
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (gate && !gate()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-        return false;
-    RegularFile::makePrivate(path);
-    return true;
+    QString error;
+    const auto beforeReplace = [&gate](const QString&) { return !gate || gate(); };
+    if (RegularFile::replace(path, bytes, beforeReplace, &error))
+        return true;
+    qCWarning(lcApp).noquote() << "could not save the list" << path
+                               << "(the old list is kept):" << error;
+    return false;
 }
 
 } // namespace

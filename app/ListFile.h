@@ -6,8 +6,8 @@
 #include <functional>
 
 // The binary list files: a signed 32-bit little-endian count, then that many 520-byte
-// entries. Saves go to a new file that replaces the old one by rename, so a program killed
-// mid-save leaves the old list whole.
+// entries. Saves go to a new file that replaces the old one by rename once it is written whole,
+// so a program killed mid-save or a full disk leaves the old list whole (and logs why).
 class ListFile {
 public:
     // Called after the new file is written and before it replaces the old one; returning false

@@ -1,24 +1,17 @@
 #include "platform/QSettingsProfile.h"
 
-#include "platform/RegularFile.h"
-
-namespace {
-QString fullKey(const QString& section, const QString& key) {
-    return section + QLatin1Char('/') + key;
-}
-} // namespace
+#include "platform/LogCategories.h"
 
 QSettingsProfile::QSettingsProfile(QSettings::Format format, const QString& organisation,
                                    const QString& application)
     : m_settings(
           std::make_unique<QSettings>(format, QSettings::UserScope, organisation, application)) {}
 
-QSettingsProfile::QSettingsProfile(const QString& iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+QString QSettingsProfile::fullKey(const QString& section, const QString& key) {
+    return section + QLatin1Char('/') + key;
+}
 
-std::optional<std::int64_t> QSettingsProfile::readInt(const QString& section,
-                                                      const QString& key) const {
-    const QVariant value = m_settings->value(fullKey(section, key));
+std::optional<std::int64_t> QSettingsProfile::intOf(const QVariant& value) {
     if (!value.isValid())
         return std::nullopt;
     bool ok = false;
@@ -28,15 +21,22 @@ std::optional<std::int64_t> QSettingsProfile::readInt(const QString& section,
     return number;
 }
 
-std::optional<QString> QSettingsProfile::readString(const QString& section,
-                                                    const QString& key) const {
-    const QVariant value = m_settings->value(fullKey(section, key));
+std::optional<QString> QSettingsProfile::stringOf(const QVariant& value) {
     if (!value.isValid())
         return std::nullopt;
-    // An INI list value ("a, b") comes back as a string list; join it so that no text is lost.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
+}
+
+std::optional<std::int64_t> QSettingsProfile::readInt(const QString& section,
+                                                      const QString& key) const {
+    return intOf(m_settings->value(fullKey(section, key)));
+}
+
+std::optional<QString> QSettingsProfile::readString(const QString& section,
+                                                    const QString& key) const {
+    return stringOf(m_settings->value(fullKey(section, key)));
 }
 
 void QSettingsProfile::writeInt(const QString& section, const QString& key, std::int64_t value) {
@@ -54,12 +54,6 @@ void QSettingsProfile::remove(const QString& section, const QString& key) {
 
 void QSettingsProfile::flush() {
     m_settings->sync();
-    // The profile holds the FTP password; a profile written before with a wider mode is
-    // narrowed too.
-    if (m_settings->status() == QSettings::NoError)
-        RegularFile::makePrivate(m_settings->fileName());
-}
-
-QString QSettingsProfile::fileName() const {
-    return m_settings->fileName();
+    if (m_settings->status() != QSettings::NoError)
+        qCWarning(lcPlatform) << "could not save the profile" << m_settings->fileName();
 }

@@ -5,14 +5,12 @@
 #include <QSettings>
 #include <memory>
 
-// Profile over QSettings: an INI file on Linux, the registry on Windows (the factory picks
-// the format).
+// Profile over a store that QSettings keeps on its own, such as the registry (the factory picks
+// the format). A profile in an INI file is IniProfile's, which never lets QSettings write it.
 class QSettingsProfile final : public Profile {
 public:
     QSettingsProfile(QSettings::Format format, const QString& organisation,
                      const QString& application);
-    // A profile kept in one given file, in INI format.
-    explicit QSettingsProfile(const QString& iniPath);
 
     std::optional<std::int64_t> readInt(const QString& section, const QString& key) const override;
     std::optional<QString> readString(const QString& section, const QString& key) const override;
@@ -21,7 +19,11 @@ public:
     void remove(const QString& section, const QString& key) override;
     void flush() override;
 
-    QString fileName() const;
+    // How a value that QSettings read is taken: integers as decimal text, an INI list value
+    // ("a, b") as the text it was, so that no text is lost.
+    static QString fullKey(const QString& section, const QString& key);
+    static std::optional<std::int64_t> intOf(const QVariant& value);
+    static std::optional<QString> stringOf(const QVariant& value);
 
 private:
     std::unique_ptr<QSettings> m_settings;

@@ -32,6 +32,18 @@ SingleInstanceLock::Result SingleInstanceLock::tryLock() {
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return Result::Acquired;
+    // A lock without its holder's record is what a crash between the lock's creation and the
+    // writing of that record leaves. No holder can be shown alive in it, so it is taken over
+    // once it is a second old; Qt never removes one whose holder lives, as that holds it locked.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (m_lock->error() == QLockFile::LockFailedError &&
+        !m_lock->getLockInfo(&pid, &host, &application)) {
+        m_lock->setStaleLockTime(std::chrono::seconds(1));
+        if (m_lock->tryLock(std::chrono::milliseconds(1500)))
+            return Result::Acquired;
+    }
     return m_lock->error() == QLockFile::LockFailedError ? Result::HeldElsewhere
                                                          : Result::Unavailable;
 }

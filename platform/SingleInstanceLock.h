@@ -6,8 +6,8 @@
 
 // One running copy per user session: a lock file in the user's private runtime folder, keyed
 // by the display, held for the life of the process. An empty folder means no usable folder
-// exists. A lock left by a dead process is taken
-// over.
+// exists. A lock left by a dead process is taken over, and so is one that a crash left empty
+// once it is a second old.
 class SingleInstanceLock {
 public:
     SingleInstanceLock(const QString& runtimeDir, const QString& appName);

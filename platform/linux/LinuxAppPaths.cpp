@@ -4,20 +4,60 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cstring>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+// A folder that only its owner can write, or also a group that is the user's alone (the
+// private group many systems give each user, which makes new folders group-writable).
+bool onlyTheUserCanWrite(const struct stat& folder) {
+    if ((folder.st_mode & S_IWOTH) != 0)
+        return false;
+    if ((folder.st_mode & S_IWGRP) == 0)
+        return true;
+    const passwd* user = ::getpwuid(::getuid());
+    const group* own = ::getgrgid(folder.st_gid);
+    if (user == nullptr || own == nullptr || folder.st_gid != user->pw_gid ||
+        std::strcmp(own->gr_name, user->pw_name) != 0)
+        return false;
+    for (char** member = own->gr_mem; *member != nullptr; ++member)
+        if (std::strcmp(*member, user->pw_name) != 0)
+            return false;
+    return true;
+}
+
+// Another user who can put a file (a link to one of the user's files) at a list's name would
+// have the program overwrite it at the next save; so the lists stay beside the program only
+// in the user's own folder that no one else can write, holding no list file of someone else's.
+bool keepsListsSafe(const QString& folder, const QStringList& lists) {
+    struct stat info {};
+    const QByteArray native = QFile::encodeName(folder);
+    if (::stat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || !onlyTheUserCanWrite(info) ||
+        ::access(native.constData(), W_OK | X_OK) != 0)
+        return false;
+    for (const QString& list : lists) {
+        if (::lstat(QFile::encodeName(list).constData(), &info) == 0 && info.st_uid != ::getuid())
+            return false;
+    }
+    return true;
+}
+
 // The list files lie beside the program file, named after it without its extension; an
-// installed program's folder is not the user's, so then they move to the data folder.
+// installed program's folder, or one that others can write, is not the user's, so then they
+// are kept in the data folder.
 QString listStem(const QFileInfo& program, const QString& dataDir) {
     const QString name = program.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stemName = dot > 0 ? name.left(dot) : name;
-    const QString folder = program.absolutePath();
-    if (QFileInfo(folder).isWritable())
-        return folder + QLatin1Char('/') + stemName;
+    const QString beside = program.absolutePath() + QLatin1Char('/') + stemName;
+    if (keepsListsSafe(program.absolutePath(),
+                       {beside + QStringLiteral(".txt"), beside + QStringLiteral("_Url.txt")}))
+        return beside;
     return dataDir + QLatin1Char('/') + stemName;
 }
 

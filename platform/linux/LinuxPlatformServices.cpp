@@ -1,6 +1,6 @@
 #include "platform/PlatformServices.h"
 
-#include "platform/QSettingsProfile.h"
+#include "platform/IniProfile.h"
 #include "platform/linux/DBusScreenLockWatcher.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
 #include "platform/linux/LinuxConverterProcess.h"
@@ -31,8 +31,8 @@ PlatformServices PlatformServices::create(const QString& programPath) {
     PlatformServices services;
     services.paths = AppPaths::detect(programPath);
     // $XDG_CONFIG_HOME/Halvik/<app>.ini
-    services.profile = std::make_unique<QSettingsProfile>(
-        QSettings::IniFormat, QStringLiteral("Halvik"), services.paths.appName);
+    services.profile = std::make_unique<IniProfile>(
+        IniProfile::userPath(QStringLiteral("Halvik"), services.paths.appName));
     services.converter = std::make_unique<LinuxConverterProcess>(services.paths.converterPath);
     services.desktopWallpaper =
         DesktopWallpaperChooser(QProcessEnvironment::systemEnvironment(), services.paths.dataDir,

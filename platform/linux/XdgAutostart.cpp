@@ -1,11 +1,12 @@
 #include "platform/linux/XdgAutostart.h"
 
+#include "platform/LogCategories.h"
+#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 XdgAutostart::XdgAutostart(QString autostartDir) : m_dir(std::move(autostartDir)) {}
 
@@ -45,9 +46,6 @@ QString XdgAutostart::execValue(const QString& programPath) {
 void XdgAutostart::enable(const QString& programPath) {
     if (!QDir().mkpath(m_dir))
         return;
-    QSaveFile file(entryPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return;
     const QString text =
         QStringLiteral("[Desktop Entry]\n"
                        "Type=Application\n"
@@ -56,8 +54,10 @@ void XdgAutostart::enable(const QString& programPath) {
                        "Exec=%3\n")
             .arg(QString::fromLatin1(AppTexts::kAppName),
                  QString::fromLatin1(AppTexts::kAutostartDescription), execValue(programPath));
-    file.write(text.toUtf8());
-    file.commit();
+    // Written whole or not at all (a full disk), never through a link at the entry's name.
+    QString error;
+    if (!RegularFile::replace(entryPath(), text.toUtf8(), {}, &error))
+        qCWarning(lcPlatform).noquote() << "could not write" << entryPath() << ":" << error;
 }
 
 void XdgAutostart::disable() {

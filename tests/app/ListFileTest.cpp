@@ -1,4 +1,5 @@
 #include "app/ListFile.h"
+#include "tests/support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,8 +100,26 @@ TEST_F(ListFileTest, SaveWritesExactFormatOnlyWhenFileExists) {
     EXPECT_FALSE(QFile::exists(path()));
 
     write(countBytes(0));
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
     EXPECT_TRUE(ListFile::save(path(), list));
     EXPECT_EQ(contents(), countBytes(2) + block("/x/\xc3\xa4.jpg") + block("/y.gif"));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(ListFileTest, ALinkAtTheListsNameIsReplacedAndItsTargetLeftAlone) {
+    const QString notes = m_dir.filePath(QStringLiteral("notes.txt"));
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the user's own notes\n");
+    file.close();
+    ASSERT_TRUE(QFile::link(notes, path()));
+    EXPECT_TRUE(ListFile::saveOverStart(path(), entries({"/a.jpg"})));
+    EXPECT_FALSE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(ListFile::load(path()), entries({"/a.jpg"}));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "the user's own notes\n");
 }
 
 TEST_F(ListFileTest, InterruptedSaveLeavesTheOldListWhole) {
@@ -110,6 +129,36 @@ TEST_F(ListFileTest, InterruptedSaveLeavesTheOldListWhole) {
     EXPECT_EQ(contents(), old);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
               QStringList{QStringLiteral("tessaron.txt")});
+}
+
+TEST(ListFileOnAFullDiskTest, EverySaveLeavesTheWholeOldListOrTheWholeNewOne) {
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString path = disk.file(QStringLiteral("tessaron.txt"));
+    EntryList old;
+    EntryList newer;
+    for (int i = 0; i < 20; ++i) {
+        const auto entry = ListEntry::fromText(QStringLiteral("/pictures/%1.jpg").arg(i));
+        if (i < 10)
+            old.push_back(*entry);
+        newer.push_back(*entry);
+    }
+    // 10 entries take two pages, the 20 of the new list three: with up to two pages free the
+    // new one cannot fit, and the save must fail without touching the old one.
+    for (int freePages = 0; freePages <= 3; ++freePages) {
+        for (const auto save : {&ListFile::save, &ListFile::saveOverStart}) {
+            disk.makeRoom();
+            ListFile::load(path);
+            ASSERT_TRUE(ListFile::save(path, old));
+            disk.fillLeaving(freePages);
+            const bool saved = save(path, newer, {});
+            EXPECT_EQ(saved, freePages == 3) << freePages;
+            EXPECT_EQ(ListFile::load(path), saved ? newer : old) << freePages;
+            EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files),
+                      QStringList{QStringLiteral("tessaron.txt")});
+        }
+    }
 }
 
 TEST_F(ListFileTest, SaveOverStartKeepsBytesALongerListLeft) {

@@ -135,6 +135,70 @@ TEST_F(ProgramLifecycleTest, AnInstalledCopyKeepsItsListsInTheUsersDataFolderPri
     EXPECT_EQ(readAll(data + "tessaron.txt"), QByteArray(4, '\0'));
 }
 
+TEST_F(ProgramLifecycleTest, ListsStayBesideTheProgramOnlyWhereNoOtherUserCanPutOne) {
+    // The user (65534) owns the program's folder; another user (4242) shares its group.
+    m_program.runAsUser(65534);
+    const QByteArray folder = QFile::encodeName(m_program.dir());
+    ASSERT_EQ(::chown(folder.constData(), 65534, 4242), 0);
+    const QString notes = m_program.userHome() + QStringLiteral("/notes.txt");
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the user's own notes file\n");
+    file.close();
+    ASSERT_EQ(::chown(QFile::encodeName(notes).constData(), 65534, 65534), 0);
+    const QString data = m_program.userHome() + QStringLiteral("/.local/share/Halvik/tessaron/");
+    // A group-writable folder, then one that only the user can write but that still holds the
+    // other user's link at the file list's name.
+    for (const mode_t mode : {02775, 0755}) {
+        ASSERT_EQ(::chmod(folder.constData(), mode), 0);
+        if (mode == 02775) {
+            QProcess plant;
+            plant.start(QStringLiteral("setpriv"),
+                        {QStringLiteral("--reuid=4242"), QStringLiteral("--regid=4242"),
+                         QStringLiteral("--clear-groups"), QStringLiteral("ln"),
+                         QStringLiteral("-s"), notes, m_program.fileListPath()});
+            ASSERT_TRUE(waitForExit(plant));
+            ASSERT_EQ(plant.exitCode(), 0) << plant.readAllStandardError().constData();
+        }
+        QFile::remove(data + "tessaron.txt");
+        QFile::remove(data + "tessaron_Url.txt");
+        auto process = m_program.start();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(data + "tessaron_Url.txt"); }))
+            << process->readAllStandardError().constData();
+        terminate(*process);
+        EXPECT_EQ(readAll(data + "tessaron.txt"), QByteArray(4, '\0'));
+        EXPECT_TRUE(QFileInfo(m_program.fileListPath()).isSymLink());
+        EXPECT_EQ(readAll(notes), "the user's own notes file\n");
+        EXPECT_EQ(modeOf(notes), 0644u);
+    }
+}
+
+TEST_F(ProgramLifecycleTest, LockFilesThatACrashLeftEmptyDelayNoStart) {
+    auto first = m_program.start();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(m_program.urlListPath()); }));
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    ASSERT_TRUE(waitForExit(*first));
+    // A crash between a lock file's creation and the writing of its holder's record leaves it
+    // empty: so here the single-copy lock and QSettings' lock of the profile.
+    const QDir run(m_program.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) +
+                   QStringLiteral("/tessaron"));
+    const QStringList locks = run.entryList({QStringLiteral("*.lock")}, QDir::Files);
+    ASSERT_EQ(locks.size(), 1);
+    QDir().mkpath(QFileInfo(m_program.profilePath()).absolutePath());
+    for (const QString& lock : {run.filePath(locks[0]), m_program.profilePath() + ".lock"})
+        ASSERT_TRUE(QFile(lock).open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QFile::remove(m_program.urlListPath());
+
+    auto second = m_program.start();
+    EXPECT_TRUE(waitUntil([&] {
+        return QFile::exists(m_program.urlListPath()) || second->state() != QProcess::Running;
+    }));
+    ASSERT_EQ(second->state(), QProcess::Running);
+    // Its saves at the end write the profile under the lock that was left.
+    terminate(*second);
+    EXPECT_TRUE(readAll(m_program.profilePath()).contains("[Settings]"));
+}
+
 TEST_F(ProgramLifecycleTest, AnUnusableRuntimeFolderFallsBackAndOnlyNoLockAtAllIsAnError) {
     auto& env = m_program.environment();
     // Another user's folder stands where the lock would go.

@@ -1,6 +1,8 @@
 #include "app/SettingsStore.h"
-#include "platform/QSettingsProfile.h"
+#include "platform/IniProfile.h"
+#include "tests/support/SmallDisk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -16,7 +18,7 @@ protected:
         file.write(text);
     }
     WallpaperSettings load() {
-        QSettingsProfile profile(iniPath());
+        IniProfile profile(iniPath());
         return SettingsStore(profile, QStringLiteral("/home/u/Pictures")).load();
     }
 
@@ -72,7 +74,7 @@ TEST_F(SettingsStoreTest, SaveAllWritesEveryKeyAsDecimalTextAndRoundTrips) {
     s.CurURLListPos = 3;
     s.FtpPassword = QStringLiteral("p=w;d#x");
     {
-        QSettingsProfile profile(iniPath());
+        IniProfile profile(iniPath());
         SettingsStore(profile, QString()).saveAll(s);
     }
     QSettings raw(iniPath(), QSettings::IniFormat);
@@ -85,12 +87,54 @@ TEST_F(SettingsStoreTest, SaveAllWritesEveryKeyAsDecimalTextAndRoundTrips) {
 
 TEST_F(SettingsStoreTest, SaveFileListPosTouchesOnlyThatKey) {
     {
-        QSettingsProfile profile(iniPath());
+        IniProfile profile(iniPath());
         SettingsStore(profile, QString()).saveFileListPos(4);
     }
     QSettings raw(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(raw.allKeys(), QStringList{QStringLiteral("Settings/CurFileListPos")});
     EXPECT_EQ(load().CurFileListPos, 4);
+}
+
+TEST(ProfileFileTest, ASaveOnAFullDiskLeavesTheWholeOldProfileOrTheWholeNewOne) {
+    const auto save = [](const QString& path, const WallpaperSettings& settings) {
+        IniProfile profile(path);
+        SettingsStore(profile, QString()).saveAll(settings);
+    };
+    const auto load = [](const QString& path) {
+        IniProfile profile(path);
+        return std::pair(SettingsStore(profile, QString()).load(),
+                         profile.readString(QStringLiteral("Store"), QStringLiteral("Wallpaper")));
+    };
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString path = disk.file(QStringLiteral("Halvik/tessaron.ini"));
+    // A password longer than a page makes the profile take two.
+    WallpaperSettings old;
+    old.FtpPassword = QString(5000, QLatin1Char('p'));
+    WallpaperSettings newer = old;
+    newer.Minute = 3;
+    newer.FtpPassword = QString(6000, QLatin1Char('q'));
+    for (int freePages = 0; freePages <= 8; ++freePages) {
+        disk.makeRoom();
+        save(path, old);
+        {
+            IniProfile profile(path);
+            profile.writeString(QStringLiteral("Store"), QStringLiteral("Wallpaper"),
+                                QStringLiteral("/home/u/own.jpg"));
+            profile.flush();
+        }
+        disk.fillLeaving(freePages);
+        save(path, newer);
+        const auto [settings, wallpaper] = load(path);
+        EXPECT_TRUE(settings == old || (freePages > 0 && settings == newer)) << freePages;
+        EXPECT_EQ(wallpaper, QStringLiteral("/home/u/own.jpg"));
+        EXPECT_EQ(QDir(disk.file(QStringLiteral("Halvik"))).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("tessaron.ini")});
+    }
+    disk.makeRoom();
+    save(path, newer);
+    EXPECT_EQ(load(path).first, newer);
 }
 
 } // namespace

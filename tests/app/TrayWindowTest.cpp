@@ -3,7 +3,7 @@
 #include "app/SettingsStore.h"
 #include "app/TrayServices.h"
 #include "platform/AppPaths.h"
-#include "platform/QSettingsProfile.h"
+#include "platform/IniProfile.h"
 #include "tests/support/QtTestApp.h"
 #include "worker/SlideShowControl.h"
 #include "worker/SlideShowState.h"
@@ -99,7 +99,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QSettingsProfile m_profile{m_dir.filePath(QStringLiteral("t.ini"))};
+    IniProfile m_profile{m_dir.filePath(QStringLiteral("t.ini"))};
     SettingsStore m_store{m_profile, QStringLiteral("/pictures")};
     AppPaths m_paths;
     SlideShowState m_state;

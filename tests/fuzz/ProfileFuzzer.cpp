@@ -1,7 +1,7 @@
 // Any bytes as the profile file: loading gives a record without crashing, and saving that
 // record and loading it again gives the same record.
 #include "app/SettingsStore.h"
-#include "platform/QSettingsProfile.h"
+#include "platform/IniProfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,17 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     WallpaperSettings loaded;
     {
-        QSettingsProfile profile(path);
+        IniProfile profile(path);
         loaded = SettingsStore(profile, QStringLiteral("/home/user/Pictures")).load();
         (void)loaded.intervalSeconds();
     }
     const QString again = dir.filePath(QStringLiteral("again.ini"));
     QFile::remove(again);
     {
-        QSettingsProfile profile(again);
+        IniProfile profile(again);
         SettingsStore(profile, QString()).saveAll(loaded);
     }
-    QSettingsProfile profile(again);
+    IniProfile profile(again);
     if (SettingsStore(profile, QString()).load() != loaded)
         std::abort();
     return 0;

@@ -1,6 +1,6 @@
 #include "wallpaper/PreviousWallpaper.h"
 #include "platform/DesktopWallpaper.h"
-#include "platform/QSettingsProfile.h"
+#include "platform/IniProfile.h"
 #include "platform/linux/RgbImage.h"
 #include "platform/linux/X11Wallpaper.h"
 #include "tests/support/XvfbServer.h"
@@ -63,7 +63,7 @@ protected:
     void showOurs(const QString& path) { m_desktop.show({path, 1, QStringLiteral("0")}); }
 
     QTemporaryDir m_dir;
-    QSettingsProfile m_profile{m_dir.filePath(QStringLiteral("profile.ini"))};
+    IniProfile m_profile{m_dir.filePath(QStringLiteral("profile.ini"))};
     RecordingDesktop m_desktop;
     PreviousWallpaper m_previous{m_profile, m_desktop};
 };
@@ -191,7 +191,7 @@ TEST(PreviousWallpaperX11Test, RestorePutsTheUsersBackgroundBack) {
     ASSERT_TRUE(xvfb.isRunning());
     QTemporaryDir dir;
     X11Wallpaper desktop(xvfb.display().toLocal8Bit(), dir.filePath(QStringLiteral("data")));
-    QSettingsProfile profile(dir.filePath(QStringLiteral("profile.ini")));
+    IniProfile profile(dir.filePath(QStringLiteral("profile.ini")));
 
     RgbImage users;
     users.width = 1;
