@@ -23,7 +23,9 @@ inline constexpr qsizetype kMaxUrlBytes = 519;
 // typed when it carries its own scheme ("sftp://nas:2222").
 QString serverUrl(const QString& server);
 
-// serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name.
+// serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name. A
+// directory that is not an absolute path ("/...") is left out, so that the address always
+// names the server's own host and port.
 QString entryUrl(const QString& server, const QString& directory, const QString& name);
 
 // `allTypes` adds MorePictureUrlMarks.

@@ -99,6 +99,20 @@ TEST_F(FolderListingTest, FailureKinds) {
 
 class ReversedListingTest : public FolderListingTest {
 protected:
+// The reported folder follows the host in each address: only an absolute one may.
+TEST(FolderListingReply, AFolderReportedWithoutALeadingSlashIsNotPutInTheAddresses) {
+    for (const char* reply : {":2990/pics", ".evil.example/pics"}) {
+        FtpTestServer server({.directoryReply = QString::fromLatin1(reply)});
+        ASSERT_TRUE(server.writeFile(QStringLiteral("pub/a.jpg"), "x"));
+        CurlFtpClient client;
+        const FtpAccount account{server.server(), server.user(), server.password(),
+                                 QStringLiteral("pub")};
+        EXPECT_EQ(FolderListingJob::run(client, account).urls,
+                  QStringList({QStringLiteral("ftp://") + server.server() + "/a.jpg"}))
+            << reply;
+    }
+}
+
     ReversedListingTest()
         : FolderListingTest(
               {.refusePassive = true, .order = FtpTestServer::ListingOrder::Reversed}) {}

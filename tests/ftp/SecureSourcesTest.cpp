@@ -214,18 +214,22 @@ TEST_F(WebFolderTest, TheLoginGoesOnlyToTheServersHost) {
 
     EXPECT_EQ(download(m_account, QStringLiteral("a.jpg")), "own");
     EXPECT_EQ(download(m_account, m_server.server() + QStringLiteral("/pics/a.jpg")), "own");
-    // The same machine under another name is another host.
-    const QString elsewhere = QStringLiteral("https://localhost:%1/b.gif").arg(open.port());
-    EXPECT_EQ(download(m_account, elsewhere), "other");
+    // Another port of the same host is another server, and so is the same machine under
+    // another name.
+    for (const char* host : {"127.0.0.1", "localhost"})
+        EXPECT_EQ(
+            download(m_account, QStringLiteral("https://%1:%2/b.gif").arg(host).arg(open.port())),
+            "other");
     EXPECT_EQ(m_server.requests(), QStringList({"GET /pics/a.jpg slides:s3cret pass",
                                                 "GET /pics/a.jpg slides:s3cret pass"}));
-    EXPECT_EQ(open.requests(), QStringList({"GET /b.gif -"}));
+    EXPECT_EQ(open.requests(), QStringList({"GET /b.gif -", "GET /b.gif -"}));
 
-    // A password meant for an encrypted server never goes over a plain connection.
-    EXPECT_TRUE(FtpDownloader::mayHaveLogin("https://Pics.example", "https://pics.EXAMPLE:8443/a"));
+    // The same scheme, host and port, the scheme's own port counting as given.
+    EXPECT_TRUE(FtpDownloader::mayHaveLogin("https://Pics.example", "https://pics.EXAMPLE:443/a"));
+    EXPECT_FALSE(
+        FtpDownloader::mayHaveLogin("https://pics.example", "https://pics.example:8443/a"));
     EXPECT_FALSE(FtpDownloader::mayHaveLogin("https://pics.example", "http://pics.example/a"));
-    EXPECT_FALSE(FtpDownloader::mayHaveLogin("sftp://pics.example", "https://other.example/a"));
-    EXPECT_TRUE(FtpDownloader::mayHaveLogin("pics.example", "https://pics.example/a"));
+    EXPECT_FALSE(FtpDownloader::mayHaveLogin("pics.example", "ftps://pics.example/a"));
 }
 
 } // namespace
