@@ -18,6 +18,9 @@ namespace FolderListing {
 
 // The most UTF-8 bytes one URL-list entry holds; a longer address is skipped, never cut.
 inline constexpr qsizetype kMaxUrlBytes = 519;
+// The most addresses a listing gives: far more than anyone looks through, and a list file
+// (520 bytes an entry) of 52 MB, rewritten at every save.
+inline constexpr qsizetype kMaxEntries = 100000;
 
 // The server field as the start of an address: "ftp://" + server for plain FTP, the field as
 // typed when it carries its own scheme ("sftp://nas:2222").

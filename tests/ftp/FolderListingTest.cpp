@@ -51,6 +51,8 @@ protected:
 };
 
 TEST_F(FolderListingTest, PicturesOfTheFolderInListingOrderWithTheReportedDirectory) {
+    // A lone CR is part of the name, which is then no name to fetch: it must not split in two.
+    ASSERT_TRUE(m_server.writeFile(QStringLiteral("pub/evil\rsplit.jpg"), "x"));
     m_account.folder = QStringLiteral("pub");
     const FolderListingResult result = list();
     EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
@@ -97,8 +99,6 @@ TEST_F(FolderListingTest, FailureKinds) {
     EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
 }
 
-class ReversedListingTest : public FolderListingTest {
-protected:
 // The reported folder follows the host in each address: only an absolute one may.
 TEST(FolderListingReply, AFolderReportedWithoutALeadingSlashIsNotPutInTheAddresses) {
     for (const char* reply : {":2990/pics", ".evil.example/pics"}) {
@@ -113,6 +113,8 @@ TEST(FolderListingReply, AFolderReportedWithoutALeadingSlashIsNotPutInTheAddress
     }
 }
 
+class ReversedListingTest : public FolderListingTest {
+protected:
     ReversedListingTest()
         : FolderListingTest(
               {.refusePassive = true, .order = FtpTestServer::ListingOrder::Reversed}) {}
@@ -195,6 +197,7 @@ TEST_F(FolderListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) {
     EXPECT_GE(result.urls.size(), 11);
     EXPECT_LE(result.urls.size(), 12);
     EXPECT_EQ(result.urls, all.mid(0, result.urls.size()));
+    EXPECT_TRUE(result.cut);
 }
 
 class SilentListingTest : public FolderListingTest {
