@@ -1,5 +1,6 @@
 #include "app/ControlClient.h"
 
+#include "platform/PrintableText.h"
 #include "resources/CommandLineTemplate.h"
 
 #include <QDBusArgument>
@@ -15,7 +16,8 @@ namespace {
 const QString kName = QString::fromLatin1(C::kBusName);
 const QString kPath = QString::fromLatin1(C::kObjectPath);
 
-// The properties in the order they are printed.
+// The properties in the order they are printed, each on a line of its own: a picture's name
+// may hold line breaks and terminal escapes, and the bus peer answering may be anyone.
 constexpr const char* kStatusKeys[] = {
     "Suspended", "PausedBy", "SourceMode", "CurrentPicture", "SecondsToNextChange", "Screens"};
 
@@ -24,9 +26,10 @@ QString printable(const QVariant& value) {
         return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
     if (value.metaType() == QMetaType::fromType<QStringList>()) {
         const QStringList items = value.toStringList();
-        return items.isEmpty() ? QStringLiteral("none") : items.join(QStringLiteral("; "));
+        return items.isEmpty() ? QStringLiteral("none")
+                               : PrintableText::escaped(items.join(QStringLiteral("; ")));
     }
-    return value.toString();
+    return PrintableText::escaped(value.toString());
 }
 
 } // namespace
@@ -49,7 +52,7 @@ std::optional<QDBusMessage> ControlClient::ask(QDBusMessage message, std::FILE* 
     // It ended between the two questions.
     if (error.type() == QDBusError::ServiceUnknown || error.type() == QDBusError::Disconnected)
         return notRunning();
-    std::fprintf(errors, "tessaron: %s\n", qPrintable(error.message()));
+    std::fprintf(errors, "tessaron: %s\n", qPrintable(PrintableText::escaped(error.message())));
     return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include "app/TrayServices.h"
 #include "platform/AppPaths.h"
 #include "platform/LogCategories.h"
+#include "platform/PrintableText.h"
 #include "platform/TrayHost.h"
 #include "resources/AppTexts.h"
 #include "resources/TrayMenuTemplate.h"
@@ -172,7 +173,8 @@ void TrayWindow::setSuspended(bool suspended) {
 void TrayWindow::applyTip(const QString& text) {
     if (m_ended)
         return;
-    m_tip = cutTip(text);
+    // One line whatever the picture's name holds.
+    m_tip = cutTip(PrintableText::escaped(text));
     if (m_trayIcon)
         m_trayIcon->setToolTip(m_tip);
 }

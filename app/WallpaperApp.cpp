@@ -6,6 +6,7 @@
 #include "app/ProgramRun.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
+#include "platform/PrintableText.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/ToolkitStartGuard.h"
@@ -82,6 +83,8 @@ int run(QApplication& application) {
 } // namespace
 
 int WallpaperApp::main(int argc, char** argv) {
+    // The log quotes names of pictures and folders, which may hold line breaks and escapes.
+    PrintableText::escapeLogMessages();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

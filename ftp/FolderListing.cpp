@@ -22,8 +22,11 @@ QString serverUrl(const QString& server) {
 }
 
 QString entryUrl(const QString& server, const QString& directory, const QString& name) {
-    QString url = serverUrl(server) + directory;
-    if (!directory.endsWith(QLatin1Char('/')) && !directory.endsWith(QLatin1Char('\\')))
+    // The reported folder follows the host: anything but an absolute path (":2990/pics",
+    // ".other.example/pics") would change the port or the host, and the login with it.
+    const QString folder = directory.startsWith(QLatin1Char('/')) ? directory : QString();
+    QString url = serverUrl(server) + folder;
+    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1Char('\\')))
         url += QLatin1Char('/');
     return url + name;
 }

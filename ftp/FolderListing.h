@@ -18,12 +18,17 @@ namespace FolderListing {
 
 // The most UTF-8 bytes one URL-list entry holds; a longer address is skipped, never cut.
 inline constexpr qsizetype kMaxUrlBytes = 519;
+// The most addresses a listing gives: far more than anyone looks through, and a list file
+// (520 bytes an entry) of 52 MB, rewritten at every save.
+inline constexpr qsizetype kMaxEntries = 100000;
 
 // The server field as the start of an address: "ftp://" + server for plain FTP, the field as
 // typed when it carries its own scheme ("sftp://nas:2222").
 QString serverUrl(const QString& server);
 
-// serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name.
+// serverUrl(server) + directory + "/" (unless the directory ends in "/" or "\") + name. A
+// directory that is not an absolute path ("/...") is left out, so that the address always
+// names the server's own host and port.
 QString entryUrl(const QString& server, const QString& directory, const QString& name);
 
 // `allTypes` adds MorePictureUrlMarks.

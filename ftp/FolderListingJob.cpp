@@ -30,6 +30,9 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
                 ? FolderListing::webPictureUrls(listing.directory, listing.names, allPictureTypes)
                 : FolderListing::pictureUrls(account.server, listing.directory, listing.names,
                                              allPictureTypes);
+        result.cut = listing.cut || result.urls.size() > FolderListing::kMaxEntries;
+        if (result.urls.size() > FolderListing::kMaxEntries)
+            result.urls.resize(FolderListing::kMaxEntries);
         break;
     }
     case FtpStatus::FolderNotFound:
@@ -48,6 +51,9 @@ FolderListingResult FolderListingJob::run(FtpClient& client, const FtpAccount& a
         break;
     case FtpStatus::HostKeyMismatch:
         result.outcome = Outcome::HostKeyMismatch;
+        break;
+    case FtpStatus::HostKeyRevoked:
+        result.outcome = Outcome::HostKeyRevoked;
         break;
     case FtpStatus::SessionFailed:
     case FtpStatus::Aborted:

@@ -14,9 +14,13 @@ struct FolderListingResult {
         CertificateRejected, // TLS: certificate not verified, or no TLS offered
         HostKeyUnknown,      // SSH: the host is not in ~/.ssh/known_hosts
         HostKeyMismatch,     // SSH: the host's key differs from the one known for it
+        HostKeyRevoked,      // SSH: ~/.ssh/known_hosts marks the host's key @revoked
     };
 
     Outcome outcome = Outcome::SessionFailed;
     QString directory;
     QStringList urls;
+    // The folder held more than the listing takes (FolderListing::kMaxEntries pictures, or
+    // the transport's bounds): `urls` are its first pictures only.
+    bool cut = false;
 };

@@ -67,10 +67,9 @@ QString FtpDownloader::DownloadFtpFile(const QString& remoteName) {
 bool FtpDownloader::mayHaveLogin(const QString& server, const QString& url) {
     const std::optional<ServerAddress> own = ServerAddress::parse(server);
     const auto entry = ServerAddress::splitUrl(url);
-    // The login belongs to the configured server alone, and a password meant for an encrypted
-    // connection never travels in clear.
-    return own && entry && own->sameHost(entry->first) &&
-           (entry->first.isSecure() || !own->isSecure());
+    // The login belongs to the configured server alone: another port of its host may be
+    // another service, and another scheme may send the password in clear.
+    return own && entry && own->sameOrigin(entry->first);
 }
 
 void FtpDownloader::CloseFtpSession() {

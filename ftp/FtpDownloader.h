@@ -41,7 +41,7 @@ public:
 
     static QString localPathFor(const QString& tempDir, const QString& remoteName);
     // Whether the login and password of the server field `server` go with a download of `url`:
-    // only to the same host, and never in clear when the server field asks for encryption.
+    // only to the same scheme, host and port.
     static bool mayHaveLogin(const QString& server, const QString& url);
 
 private:

@@ -59,6 +59,9 @@ inline constexpr const char* kPathTooLong =
     "This path is too long for a list entry and was not added:\n%1";
 inline constexpr const char* kUrlsTooLong =
     "%1 address(es) were too long for a list entry and were left out.";
+// Also captioned kTooLongCaption, with the warning icon.
+inline constexpr const char* kListCut =
+    "The folder holds more pictures than a list can take: only the first %1 were listed";
 
 // "Get list".
 inline constexpr const char* kFolderNotFoundCaption = "Warning";
@@ -77,6 +80,8 @@ inline constexpr const char* kHostKeyUnknown =
 inline constexpr const char* kHostKeyMismatch =
     "The server's SSH host key does not match the one in ~/.ssh/known_hosts: another machine "
     "may be answering in its place. Nothing was sent.";
+inline constexpr const char* kHostKeyRevoked =
+    "The server's SSH host key is marked @revoked in ~/.ssh/known_hosts. Nothing was sent.";
 // Beside the password field, by the server field's form.
 inline constexpr const char* kPasswordInClear = "Sent in clear";
 inline constexpr const char* kPasswordEncrypted = "Sent encrypted";

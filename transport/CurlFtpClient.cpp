@@ -3,9 +3,9 @@
 #include "platform/LogCategories.h"
 #include "transport/FtpReplies.h"
 #include "transport/HtmlIndex.h"
+#include "transport/KnownHosts.h"
 #include "transport/ServerAddress.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QUrl>
@@ -44,6 +44,8 @@ struct Operation {
     bool loggedIn = false;
     std::optional<QString> directory; // from the last "257" reply seen
     std::optional<curl_khmatch> hostKey;
+    QString knownHosts;
+    bool hostKeyRevoked = false;
     // Download target, or listing buffer.
     QFile* file = nullptr;
     QByteArray* buffer = nullptr;
@@ -51,6 +53,8 @@ struct Operation {
     std::int64_t maxBytes = 0;
     bool overLimit = false;
     bool writeFailed = false;
+    // The listing is read from the debug callback (onDebug), not the write callback.
+    bool rawListing = false;
     char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -75,13 +79,23 @@ size_t onReply(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
+// A listing keeps what fits; the names cut at the bound are dropped later. False once the
+// bound is passed.
+bool keepListing(Operation& operation, const char* data, std::int64_t bytes) {
+    const std::int64_t room = operation.maxBytes - operation.received;
+    operation.buffer->append(data, static_cast<qsizetype>(std::min(bytes, room)));
+    operation.received += std::min(bytes, room);
+    if (bytes > room)
+        operation.overLimit = true;
+    return bytes <= room;
+}
+
 size_t onData(char* data, size_t size, size_t count, void* user) {
     auto* operation = static_cast<Operation*>(user);
     const auto bytes = static_cast<std::int64_t>(size * count);
-    const std::int64_t room = operation->maxBytes - operation->received;
     if (operation->file) {
         // A download beyond the bound is no picture we want: the whole of it fails.
-        if (bytes > room) {
+        if (bytes > operation->maxBytes - operation->received) {
             operation->overLimit = true;
             return 0; // ends the transfer
         }
@@ -89,22 +103,38 @@ size_t onData(char* data, size_t size, size_t count, void* user) {
             operation->writeFailed = true;
             return 0;
         }
-    } else {
-        // A listing keeps what fits; the names cut at the bound are dropped later.
-        operation->buffer->append(data, static_cast<qsizetype>(std::min(bytes, room)));
-        if (bytes > room) {
-            operation->overLimit = true;
-            return 0;
-        }
+        operation->received += bytes;
+    } else if (operation->rawListing ? operation->overLimit
+                                     : !keepListing(*operation, data, bytes)) {
+        return 0;
     }
-    operation->received += bytes;
     return size * count;
 }
 
-// Only hosts whose key ~/.ssh/known_hosts holds are accepted; which way a key failed is kept
-// for the message.
-int onHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void* user) {
-    static_cast<Operation*>(user)->hostKey = match;
+// libcurl reads an FTP listing in ASCII mode and, off Windows, turns each lone CR into a line
+// end before the write callback sees it: one name holding a CR would come as two names. The
+// debug callback gets the bytes as the server sent them.
+int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* operation = static_cast<Operation*>(user);
+    if (type == CURLINFO_DATA_IN && operation->rawListing && !operation->overLimit)
+        keepListing(*operation, data, static_cast<std::int64_t>(size));
+    return 0;
+}
+
+// Only hosts whose key ~/.ssh/known_hosts holds, and does not mark revoked, are accepted;
+// which way a key failed is kept for the message.
+int onHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* user) {
+    auto* operation = static_cast<Operation*>(user);
+    operation->hostKey = match;
+    // The server's key comes as raw bytes (a length), or as base64 text (no length).
+    const QByteArray key = !found || !found->key ? QByteArray()
+                           : found->len > 0
+                               ? QByteArray(found->key, static_cast<qsizetype>(found->len))
+                               : QByteArray::fromBase64(QByteArray(found->key));
+    if (KnownHosts::isRevoked(operation->knownHosts, key)) {
+        operation->hostKeyRevoked = true;
+        return CURLKHSTAT_REJECT;
+    }
     return match == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
 }
 
@@ -220,7 +250,8 @@ EasyHandle makeHandle(const Request& request, const FtpLimits& limits, Operation
         curl_easy_setopt(c, CURLOPT_SSH_AUTH_TYPES,
                          static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
         // Without a known-hosts file libcurl would accept any host key.
-        const QByteArray knownHosts = QFile::encodeName(QDir::homePath() + "/.ssh/known_hosts");
+        operation.knownHosts = KnownHosts::path();
+        const QByteArray knownHosts = QFile::encodeName(operation.knownHosts);
         curl_easy_setopt(c, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
         curl_easy_setopt(c, CURLOPT_SSH_KEYFUNCTION, &onHostKey);
         curl_easy_setopt(c, CURLOPT_SSH_KEYDATA, &operation);
@@ -278,6 +309,8 @@ FtpStatus statusOf(CURL* curl, CURLcode code, const Operation& operation, Scheme
         return FtpStatus::Ok;
     if (operation.aborted)
         return FtpStatus::Aborted;
+    if (operation.hostKeyRevoked)
+        return FtpStatus::HostKeyRevoked;
     if (operation.hostKey && *operation.hostKey != CURLKHMATCH_OK)
         return *operation.hostKey == CURLKHMATCH_MISMATCH ? FtpStatus::HostKeyMismatch
                                                           : FtpStatus::HostKeyUnknown;
@@ -326,6 +359,8 @@ const char* describe(FtpStatus status) {
         return "SSH host key not in ~/.ssh/known_hosts";
     case FtpStatus::HostKeyMismatch:
         return "SSH host key does not match ~/.ssh/known_hosts";
+    case FtpStatus::HostKeyRevoked:
+        return "SSH host key is marked @revoked in ~/.ssh/known_hosts";
     case FtpStatus::Aborted:
         return "aborted";
     }
@@ -564,6 +599,12 @@ FtpClient::Listing CurlFtpClient::list(const FtpAccount& account, const FtpAbort
             } else {
                 curl_easy_setopt(curl.get(), CURLOPT_DIRLISTONLY, 1L);
                 curl_easy_setopt(curl.get(), CURLOPT_TRANSFERTEXT, 1L);
+                if (scheme != Scheme::Sftp) {
+                    operation.rawListing = true;
+                    curl_easy_setopt(curl.get(), CURLOPT_DEBUGFUNCTION, &onDebug);
+                    curl_easy_setopt(curl.get(), CURLOPT_DEBUGDATA, &operation);
+                    curl_easy_setopt(curl.get(), CURLOPT_VERBOSE, 1L);
+                }
             }
             code = curl_easy_perform(curl.get());
             listing.status = statusOf(curl.get(), code, operation, scheme, true);
@@ -579,7 +620,10 @@ FtpClient::Listing CurlFtpClient::list(const FtpAccount& account, const FtpAbort
         }
         if (listing.status == FtpStatus::Ok) {
             listing.directory = QString::fromUtf8(request.url);
-            listing.names = HtmlIndex::links(data, m_limits.maxListingNames);
+            listing.names = HtmlIndex::links(data, m_limits.maxListingNames + 1);
+            listing.cut = listing.names.size() > m_limits.maxListingNames;
+            if (listing.cut)
+                listing.names.removeLast();
         }
         logged(listing.status, what, server, detail);
         return listing;
@@ -596,7 +640,11 @@ FtpClient::Listing CurlFtpClient::list(const FtpAccount& account, const FtpAbort
     // SFTP answers "pwd" with the absolute path of the folder listed.
     listing.directory = operation.directory.value_or(QString());
     if (listing.status == FtpStatus::Ok) {
-        listing.names = FtpReplies::parseNameList(data, m_limits.maxListingNames, code == CURLE_OK);
+        listing.names =
+            FtpReplies::parseNameList(data, m_limits.maxListingNames + 1, code == CURLE_OK);
+        listing.cut = operation.overLimit || listing.names.size() > m_limits.maxListingNames;
+        if (listing.names.size() > m_limits.maxListingNames)
+            listing.names.removeLast();
         if (scheme == Scheme::Sftp)
             listing.names.removeIf([](const QString& name) {
                 return name == QLatin1String(".") || name == QLatin1String("..");

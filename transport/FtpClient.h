@@ -47,6 +47,8 @@ enum class FtpStatus {
     HostKeyUnknown,
     // The SSH server's host key differs from the one ~/.ssh/known_hosts holds for it.
     HostKeyMismatch,
+    // A "@revoked" line of ~/.ssh/known_hosts holds the SSH server's host key.
+    HostKeyRevoked,
     // The caller asked to stop while the operation ran.
     Aborted,
 };
@@ -72,6 +74,9 @@ public:
         // links of its index page in page order, as written there, and `directory` is the
         // address of the folder they are relative to.
         QStringList names;
+        // The folder held more than the bounds let through (maxListingBytes or
+        // maxListingNames): `names` are its first names only.
+        bool cut = false;
     };
 
     virtual ~FtpClient() = default;

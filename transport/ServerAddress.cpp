@@ -142,6 +142,7 @@ bool ServerAddress::isSecure() const {
     return scheme == Scheme::Ftps || scheme == Scheme::Sftp || scheme == Scheme::Https;
 }
 
-bool ServerAddress::sameHost(const ServerAddress& other) const {
-    return host.compare(other.host, Qt::CaseInsensitive) == 0;
+bool ServerAddress::sameOrigin(const ServerAddress& other) const {
+    return scheme == other.scheme && port == other.port &&
+           host.compare(other.host, Qt::CaseInsensitive) == 0;
 }

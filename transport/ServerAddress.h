@@ -40,6 +40,7 @@ struct ServerAddress {
     // True when the password travels encrypted (TLS or SSH).
     bool isSecure() const;
     bool isWeb() const { return scheme == Scheme::Http || scheme == Scheme::Https; }
-    // The same host, compared as a host name is (letter case does not count).
-    bool sameHost(const ServerAddress& other) const;
+    // The same server: the same scheme, host (letter case does not count) and port (a port
+    // left out is the scheme's own).
+    bool sameOrigin(const ServerAddress& other) const;
 };

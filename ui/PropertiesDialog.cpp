@@ -487,6 +487,9 @@ void PropertiesDialog::finishGetList(const FtpAccount& account, const FolderList
     case FolderListingResult::Outcome::HostKeyMismatch:
         fatal(AppTexts::kHostKeyMismatch);
         break;
+    case FolderListingResult::Outcome::HostKeyRevoked:
+        fatal(AppTexts::kHostKeyRevoked);
+        break;
     case FolderListingResult::Outcome::FolderNotFound:
         setWindowTitle(server);
         message(QMessageBox::Warning, latin(AppTexts::kFolderNotFoundCaption),
@@ -495,6 +498,9 @@ void PropertiesDialog::finishGetList(const FtpAccount& account, const FolderList
     case FolderListingResult::Outcome::Listed: {
         setWindowTitle(server + u'/' + account.folder);
         const int refused = m_urlEditor->replaceAll(r.urls);
+        if (r.cut)
+            message(QMessageBox::Warning, latin(AppTexts::kTooLongCaption),
+                    latin(AppTexts::kListCut).arg(r.urls.size()));
         if (refused > 0)
             message(QMessageBox::Warning, latin(AppTexts::kTooLongCaption),
                     latin(AppTexts::kUrlsTooLong).arg(refused));

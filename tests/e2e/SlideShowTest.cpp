@@ -283,8 +283,13 @@ TEST_F(SlideShowTest, FtpModeDownloadsTheUrlListInItsOwnOrder) {
 
 TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
     ASSERT_TRUE(m_session.isReady());
-    ASSERT_TRUE(writeSolidPicture(m_pictures + "/1.jpg", kRed));
+    // Names that would forge lines of the status, the tip and the log, and reach the terminal.
+    ASSERT_TRUE(writeSolidPicture(
+        m_pictures + "/1\nSuspended: yes\nSecondsToNextChange: 0\x1b]2;owned\x07.jpg", kRed));
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.jpg", kGreen));
+    QFile broken(m_pictures + "/3\nforged line\x1b[2J.jpg");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("no picture") > 0);
+    broken.close();
     writeProfile({{"Minute", "10"}});
     start();
     ASSERT_TRUE(waitForColour(kRed));
@@ -293,9 +298,12 @@ TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
     EXPECT_EQ(code, 0);
     const QStringList lines = status.split('\n');
     ASSERT_EQ(lines.size(), 7) << status.toStdString();
-    EXPECT_EQ(lines.mid(0, 4),
-              (QStringList{"Suspended: no", "PausedBy: none", "SourceMode: scan-folder",
-                           "CurrentPicture: " + m_pictures + "/1.jpg"}));
+    EXPECT_EQ(
+        lines.mid(0, 4),
+        (QStringList{"Suspended: no", "PausedBy: none", "SourceMode: scan-folder",
+                     "CurrentPicture: " + m_pictures +
+                         "/1\\nSuspended: yes\\nSecondsToNextChange: 0\\e]2;owned\\x07.jpg"}));
+    EXPECT_TRUE(tip().startsWith("Tessaron - 1\\nSuspended: yes\\n")) << tip().toStdString();
     EXPECT_TRUE(lines[4].startsWith("SecondsToNextChange: ")) << status.toStdString();
     // The output's name, its place on the desktop and its work area.
     EXPECT_TRUE(lines[5].startsWith("Screens: ")) << lines[5].toStdString();
@@ -311,11 +319,19 @@ TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
     EXPECT_EQ(command("--toggle-pause").first, 0);
     EXPECT_TRUE(waitUntil([&] { return !menuChecked("Suspend"); }));
 
+    EXPECT_EQ(command("--next").first, 0);
+    QByteArray errors;
+    EXPECT_TRUE(waitUntil([&] {
+        errors += m_process->readAllStandardError();
+        return errors.contains("3\\nforged line\\e[2J.jpg");
+    })) << errors.constData();
+    EXPECT_FALSE(errors.contains('\x1b'));
+
     // Quit saves as Exit does, without the question.
     EXPECT_EQ(command("--quit").first, 0);
     ASSERT_TRUE(waitForExit(*m_process));
     EXPECT_EQ(m_process->exitCode(), 0);
-    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("2"));
+    EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("3"));
     EXPECT_TRUE(nearColour(shown(), kGreen));
     EXPECT_EQ(command("--status").first, 1);
 }

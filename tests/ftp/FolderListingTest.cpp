@@ -51,6 +51,8 @@ protected:
 };
 
 TEST_F(FolderListingTest, PicturesOfTheFolderInListingOrderWithTheReportedDirectory) {
+    // A lone CR is part of the name, which is then no name to fetch: it must not split in two.
+    ASSERT_TRUE(m_server.writeFile(QStringLiteral("pub/evil\rsplit.jpg"), "x"));
     m_account.folder = QStringLiteral("pub");
     const FolderListingResult result = list();
     EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
@@ -95,6 +97,20 @@ TEST_F(FolderListingTest, FailureKinds) {
     m_account.server = QStringLiteral("no-such-host.invalid");
     EXPECT_EQ(list().outcome, FolderListingResult::Outcome::SessionFailed);
     EXPECT_TRUE(waitUntil([this] { return m_server.openConnections() == 0; }));
+}
+
+// The reported folder follows the host in each address: only an absolute one may.
+TEST(FolderListingReply, AFolderReportedWithoutALeadingSlashIsNotPutInTheAddresses) {
+    for (const char* reply : {":2990/pics", ".evil.example/pics"}) {
+        FtpTestServer server({.directoryReply = QString::fromLatin1(reply)});
+        ASSERT_TRUE(server.writeFile(QStringLiteral("pub/a.jpg"), "x"));
+        CurlFtpClient client;
+        const FtpAccount account{server.server(), server.user(), server.password(),
+                                 QStringLiteral("pub")};
+        EXPECT_EQ(FolderListingJob::run(client, account).urls,
+                  QStringList({QStringLiteral("ftp://") + server.server() + "/a.jpg"}))
+            << reply;
+    }
 }
 
 class ReversedListingTest : public FolderListingTest {
@@ -181,6 +197,7 @@ TEST_F(FolderListingTest, ListingBeyondTheBoundKeepsOnlyTheWholeNamesBeforeIt) {
     EXPECT_GE(result.urls.size(), 11);
     EXPECT_LE(result.urls.size(), 12);
     EXPECT_EQ(result.urls, all.mid(0, result.urls.size()));
+    EXPECT_TRUE(result.cut);
 }
 
 class SilentListingTest : public FolderListingTest {

@@ -136,7 +136,7 @@ TEST_F(SftpTest, ListsInTheServersOrderAndDownloadsWithTheLogin) {
     EXPECT_EQ(FolderListingJob::run(*m_client, m_account).outcome, Outcome::FolderNotFound);
 }
 
-TEST_F(SftpTest, WrongPasswordAndUnknownOrChangedHostKeysAreRefused) {
+TEST_F(SftpTest, WrongPasswordAndUnknownChangedOrRevokedHostKeysAreRefused) {
     m_account.password = QStringLiteral("wrong");
     EXPECT_EQ(FolderListingJob::run(*m_client, m_account).outcome, Outcome::SessionFailed);
     EXPECT_TRUE(m_server.log().contains(QStringLiteral("LOGIN slides refused")));
@@ -153,6 +153,14 @@ TEST_F(SftpTest, WrongPasswordAndUnknownOrChangedHostKeysAreRefused) {
     changed.replace(QString::number(other.port()), QString::number(m_server.port()));
     trust(changed);
     EXPECT_EQ(FolderListingJob::run(*m_client, m_account).outcome, Outcome::HostKeyMismatch);
+
+    // A key marked revoked stays refused beside a line that trusts it, for any host pattern.
+    const QString known = m_server.knownHostsLine();
+    const QString key = known.section(QLatin1Char(' '), 1);
+    trust(known + "\n@revoked * " + key);
+    EXPECT_EQ(FolderListingJob::run(*m_client, m_account).outcome, Outcome::HostKeyRevoked);
+    trust(QStringLiteral("@revoked [127.0.0.1]:%1 ").arg(m_server.port()) + key + "\n" + known);
+    EXPECT_EQ(download(m_account, QStringLiteral("a.jpg")), QByteArray());
     EXPECT_EQ(m_server.log().size(), logins);
 }
 
@@ -191,6 +199,15 @@ TEST_F(WebFolderTest, IndexLinksToPicturesResolvedInPageOrderOnce) {
               QStringList({root + "/pics/a.jpg", root + "/pics/sub/b%20c.GIF", root + "/top/c.jpeg",
                            other + "/x/d.bmp", root + "/up.tif", root + "/pics/f.tga"}));
 
+    // Past a raw zero byte, and past nesting far deeper than the parser's own bound.
+    ASSERT_TRUE(m_server.writeFile(
+        "odd/index.html", "<a href=\"1.jpg\">1</a>" + QByteArray(1, '\0') +
+                              "<a href=\"2.jpg\">2</a>" + QByteArray("<div>").repeated(3000) +
+                              "<a href=\"3.jpg\">3</a>"));
+    m_account.folder = QStringLiteral("odd");
+    EXPECT_EQ(FolderListingJob::run(*m_client, m_account).urls,
+              QStringList({root + "/odd/1.jpg", root + "/odd/2.jpg", root + "/odd/3.jpg"}));
+
     // Python's own folder listing, without an index page.
     ASSERT_TRUE(m_server.writeFile("plain/x.jpg", "x"));
     m_account.folder = QStringLiteral("/plain/");
@@ -214,18 +231,22 @@ TEST_F(WebFolderTest, TheLoginGoesOnlyToTheServersHost) {
 
     EXPECT_EQ(download(m_account, QStringLiteral("a.jpg")), "own");
     EXPECT_EQ(download(m_account, m_server.server() + QStringLiteral("/pics/a.jpg")), "own");
-    // The same machine under another name is another host.
-    const QString elsewhere = QStringLiteral("https://localhost:%1/b.gif").arg(open.port());
-    EXPECT_EQ(download(m_account, elsewhere), "other");
+    // Another port of the same host is another server, and so is the same machine under
+    // another name.
+    for (const char* host : {"127.0.0.1", "localhost"})
+        EXPECT_EQ(
+            download(m_account, QStringLiteral("https://%1:%2/b.gif").arg(host).arg(open.port())),
+            "other");
     EXPECT_EQ(m_server.requests(), QStringList({"GET /pics/a.jpg slides:s3cret pass",
                                                 "GET /pics/a.jpg slides:s3cret pass"}));
-    EXPECT_EQ(open.requests(), QStringList({"GET /b.gif -"}));
+    EXPECT_EQ(open.requests(), QStringList({"GET /b.gif -", "GET /b.gif -"}));
 
-    // A password meant for an encrypted server never goes over a plain connection.
-    EXPECT_TRUE(FtpDownloader::mayHaveLogin("https://Pics.example", "https://pics.EXAMPLE:8443/a"));
+    // The same scheme, host and port, the scheme's own port counting as given.
+    EXPECT_TRUE(FtpDownloader::mayHaveLogin("https://Pics.example", "https://pics.EXAMPLE:443/a"));
+    EXPECT_FALSE(
+        FtpDownloader::mayHaveLogin("https://pics.example", "https://pics.example:8443/a"));
     EXPECT_FALSE(FtpDownloader::mayHaveLogin("https://pics.example", "http://pics.example/a"));
-    EXPECT_FALSE(FtpDownloader::mayHaveLogin("sftp://pics.example", "https://other.example/a"));
-    EXPECT_TRUE(FtpDownloader::mayHaveLogin("pics.example", "https://pics.example/a"));
+    EXPECT_FALSE(FtpDownloader::mayHaveLogin("pics.example", "ftps://pics.example/a"));
 }
 
 } // namespace

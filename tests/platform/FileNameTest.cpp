@@ -1,4 +1,5 @@
 #include "platform/FileName.h"
+#include "platform/PrintableText.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,17 @@ TEST(FileNameTest, EveryByteStringComesBackAsItWasAndUtf8DecodesAsUsual) {
         EXPECT_EQ(FileName::toNative(name), bytes) << bytes.toHex().constData();
         EXPECT_TRUE(FileName::hasRawBytes(name)) << bytes.toHex().constData();
     }
+}
+
+// What reaches a terminal or a log line: one line, no escape sequence, each raw byte named.
+TEST(FileNameTest, PrintedNamesStayOnOneLineAndShowTheirRawBytes) {
+    using PrintableText::escaped;
+    EXPECT_EQ(escaped(FileName::fromNative("/p/caf\xe9\r\n\t\x1b[2J\x7f.jpg")),
+              QStringLiteral("/p/caf\\xe9\\r\\n\\t\\e[2J\\x7f.jpg"));
+    // C1 controls and the line separators; a whole surrogate pair stays, a lone one does not.
+    EXPECT_EQ(escaped(QString::fromUtf16(u"a\u009b\u2028\U0001F600\\")),
+              QString::fromUtf16(u"a\\u{009b}\\u{2028}\U0001F600\\"));
+    EXPECT_EQ(escaped(QString(QChar(0xD800)) + "x"), QStringLiteral("\\u{d800}x"));
 }
 
 } // namespace

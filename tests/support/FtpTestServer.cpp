@@ -9,11 +9,11 @@
 namespace {
 
 // The server program. Arguments: root user password log refuse-passive order silent
-// refuse-active certificate key (empty: no TLS).
+// refuse-active certificate key (empty: no TLS) directory-reply (empty: the real folder).
 constexpr const char* kServerScript = R"PY(
 import logging, socket, sys
-root, user, password, log_path, refuse_passive, order, silent, refuse_active, certificate, key = \
-    sys.argv[1:11]
+(root, user, password, log_path, refuse_passive, order, silent, refuse_active, certificate, key,
+ directory_reply) = sys.argv[1:12]
 logging.basicConfig(level=logging.CRITICAL)
 
 if silent == '1':
@@ -77,6 +77,10 @@ class Handler(FTPHandler):
         def ftp_EPRT(self, line):
             self.respond('502 Active mode is refused here.')
 
+    if directory_reply:
+        def ftp_PWD(self, line):
+            self.respond('257 "%s" is the current directory.' % directory_reply)
+
     if refuse_passive == '1':
         def ftp_PASV(self, line):
             self.respond('502 Passive mode is refused here.')
@@ -111,15 +115,15 @@ FtpTestServer::FtpTestServer(const Options& options) : m_options(options) {
         return;
     script.close();
 
-    m_port = m_server.start(script.fileName(),
-                            {root(), m_options.user, m_options.password,
-                             m_dir.filePath(QStringLiteral("commands.log")),
-                             m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
-                             m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
-                                                                       : QStringLiteral("sorted"),
-                             m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
-                             m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0"),
-                             m_options.certificateFile, m_options.keyFile});
+    m_port = m_server.start(
+        script.fileName(),
+        {root(), m_options.user, m_options.password, m_dir.filePath(QStringLiteral("commands.log")),
+         m_options.refusePassive ? QStringLiteral("1") : QStringLiteral("0"),
+         m_options.order == ListingOrder::Reversed ? QStringLiteral("reversed")
+                                                   : QStringLiteral("sorted"),
+         m_options.silent ? QStringLiteral("1") : QStringLiteral("0"),
+         m_options.refuseActive ? QStringLiteral("1") : QStringLiteral("0"),
+         m_options.certificateFile, m_options.keyFile, m_options.directoryReply});
 }
 
 FtpTestServer::~FtpTestServer() {

@@ -29,6 +29,8 @@ public:
         // With both: FTP over explicit TLS, required on the control and data connections.
         QString certificateFile{};
         QString keyFile{};
+        // Answers PWD with this as the current folder, whatever it is.
+        QString directoryReply{};
     };
 
     FtpTestServer();

@@ -1,6 +1,7 @@
 #include "resources/AppTexts.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/ProgramUnderTest.h"
+#include "tests/support/WebTestServer.h"
 #include "tests/ui/PropertiesDialogFixture.h"
 #include "transport/CurlFtpClient.h"
 #include "ui/DialogRunner.h"
@@ -101,6 +102,25 @@ TEST_F(GetListServerTest, ListingThatBreaksOffSaysSoAndKeepsTheList) {
     EXPECT_EQ(m_messages[0].text, QString::fromLatin1(AppTexts::kListingFailed));
     EXPECT_EQ(urls(), before);
     EXPECT_EQ(rows(dialog.urlListView()), before);
+}
+
+TEST_F(GetListServerTest, AFolderOfMorePicturesThanAListCanTakeGivesItsFirstAndSaysSo) {
+    WebTestServer web({});
+    QByteArray index;
+    for (int i = 0; i < 100002; ++i)
+        index += "<a href=\"" + QByteArray::number(i) + ".jpg\">p</a>\n";
+    ASSERT_TRUE(web.writeFile("pics/index.html", index));
+    PropertiesDialog& dialog = openFor(QString(), QStringLiteral("pics"));
+    edit(T::IdFtpServer)->setText(web.server());
+    ASSERT_TRUE(runGetList(dialog));
+    const QStringList listed = urls();
+    ASSERT_EQ(listed.size(), 100000);
+    EXPECT_EQ(listed.last(), web.server() + QStringLiteral("/pics/99999.jpg"));
+    EXPECT_EQ(dialog.urlListView()->topLevelItemCount(), 100000);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(m_messages[0].text, QStringLiteral("The folder holds more pictures than a list can "
+                                                 "take: only the first 100000 were listed"));
 }
 
 TEST_F(GetListServerTest, PasswordHintFollowsTheServersForm) {
