@@ -6,7 +6,9 @@
 
 class Autostart;
 class ConverterProcess;
+class DesktopShell;
 class DesktopWallpaper;
+class LockScreenPicture;
 class PowerSourceWatcher;
 class Profile;
 class ScreenLockWatcher;
@@ -25,6 +27,11 @@ struct PlatformServices {
     // What may pause the timer: nobody sees a locked screen, and the battery. Not started.
     std::unique_ptr<ScreenLockWatcher> screenLock;
     std::unique_ptr<PowerSourceWatcher> powerSource;
+    // Opening a picture, showing it in the file manager, the trash: user-interface thread.
+    std::unique_ptr<DesktopShell> desktopShell;
+    // The lock screen's picture; shown on the worker thread, read and restored on the
+    // user-interface thread.
+    std::unique_ptr<LockScreenPicture> lockScreen;
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;
