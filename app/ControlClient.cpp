@@ -17,7 +17,8 @@ const QString kPath = QString::fromLatin1(C::kObjectPath);
 
 // The properties in the order they are printed.
 constexpr const char* kStatusKeys[] = {
-    "Suspended", "PausedBy", "SourceMode", "CurrentPicture", "SecondsToNextChange", "Screens"};
+    "Suspended",           "PausedBy", "SourceMode", "CurrentPicture",
+    "SecondsToNextChange", "Screens",  "History",    "Favourites"};
 
 QString printable(const QVariant& value) {
     if (value.metaType() == QMetaType::fromType<bool>())

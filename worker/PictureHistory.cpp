@@ -93,9 +93,12 @@ PictureHistory PictureHistory::decode(const QByteArray& bytes) {
             continue;
         if (history.m_changes.empty() || history.m_changes.back().id != id)
             history.m_changes.push_back({id, {}});
-        history.m_changes.back().pictures.push_back(
-            {static_cast<PictureKind>(kind), FileName::fromNative(name),
-             QString::fromUtf8(decoded(fields.value(2))), {}, {}, {}});
+        history.m_changes.back().pictures.push_back({static_cast<PictureKind>(kind),
+                                                     FileName::fromNative(name),
+                                                     QString::fromUtf8(decoded(fields.value(2))),
+                                                     {},
+                                                     {},
+                                                     {}});
     }
     while (history.m_changes.size() > kMaxChanges)
         history.m_changes.pop_front();

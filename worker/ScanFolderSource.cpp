@@ -163,8 +163,7 @@ void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& path
                                 const QString& name, bool listedAsFile) {
     const auto [mode, resumeAt, shuffle, excluded] = m_run.read([&](const SlideShowState::Data& d) {
         return std::tuple(static_cast<SourceMode>(d.settings.UseFileList),
-                          d.settings.CurScanFolderPos, d.settings.Shuffle != 0,
-                          d.isExcluded(path));
+                          d.settings.CurScanFolderPos, d.settings.Shuffle != 0, d.isExcluded(path));
     });
     if (mode == SourceMode::ScanFolder && shuffle) {
         m_cut = true;
@@ -184,15 +183,14 @@ void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& path
 
     switch (mode) {
     case SourceMode::ScanFolder:
-        m_run.makeChange(
-            picture.path, bitmapName,
-            [number](SlideShowState::Data& d) {
-                d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
-                // A picture in order ends the shuffled round: Shuffle turned on again begins
-                // anew.
-                ShuffleRound().storeIn(d.settings, ShuffleRound::Source::ScanFolder);
-            },
-            {PictureKind::FolderWalk, path});
+        m_run.makeChange(picture.path, bitmapName,
+                         [number](SlideShowState::Data& d) {
+                             d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
+                             // A picture in order ends the shuffled round: Shuffle turned on again
+                             // begins anew.
+                             ShuffleRound().storeIn(d.settings, ShuffleRound::Source::ScanFolder);
+                         },
+                         {PictureKind::FolderWalk, path});
         m_run.tipPicture(name);
         break;
     case SourceMode::FileList:
@@ -247,9 +245,8 @@ SourceResult ScanFolderSource::shuffledChange(const QString& startFolder) {
         // Gone since the walk found it, or never to be shown again: its turn passes without a
         // change.
         if (!RegularFile::isRegular(candidate.picture.path) ||
-            m_run.read([&](const SlideShowState::Data& d) {
-                return d.isExcluded(candidate.walkPath);
-            })) {
+            m_run.read(
+                [&](const SlideShowState::Data& d) { return d.isExcluded(candidate.walkPath); })) {
             m_run.modify(passOn);
             continue;
         }

@@ -164,8 +164,9 @@ std::optional<WorkerRun::Again> WorkerRun::findAgain(const ShownPicture& picture
         return std::nullopt;
     if (picture.kind == PictureKind::UrlList) {
         const QString remoteName = PictureTest::lastComponent(picture.name, QLatin1Char('/'));
-        const QString local =
-            remoteName.isEmpty() ? QString() : download(FolderListing::downloadTarget(picture.name));
+        const QString local = remoteName.isEmpty()
+                                  ? QString()
+                                  : download(FolderListing::downloadTarget(picture.name));
         if (local.isEmpty() || !QFileInfo(local).isFile())
             return std::nullopt;
         return Again{picture, local, PictureTest::remoteBitmapName(remoteName)};

@@ -167,8 +167,7 @@ private:
     // Once the bitmap is applied, under the gate: advances the source and notes `picture` as
     // shown.
     bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                         const ScreenMetrics& screen, ShownPicture picture,
-                         const Advance& advance);
+                         const ScreenMetrics& screen, ShownPicture picture, const Advance& advance);
     bool takeForScreen(const QString& source, const QString& bitmapName, const Advance& advance,
                        const ShownPicture& picture);
     void finishChange();

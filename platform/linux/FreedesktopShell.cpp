@@ -36,8 +36,7 @@ FreedesktopShell::FreedesktopShell(QDBusConnection bus, bool sandboxed, UrlOpene
 }
 
 bool FreedesktopShell::runsSandboxed() {
-    return QFileInfo::exists(QStringLiteral("/.flatpak-info")) ||
-           qEnvironmentVariableIsSet("SNAP");
+    return QFileInfo::exists(QStringLiteral("/.flatpak-info")) || qEnvironmentVariableIsSet("SNAP");
 }
 
 void FreedesktopShell::openFile(const QString& path) {
@@ -69,14 +68,16 @@ void FreedesktopShell::openThroughPortal(const QString& path) {
 
 void FreedesktopShell::showInFolder(const QString& path) {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
     const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
     // No file manager that selects files (or none at all): the folder at least.
     whenFailed(m_bus.asyncCall(call), [openUrl = m_openUrl, folder](const QString&) {
         if (!openUrl(folder))
-            qCWarning(lcPlatform).noquote() << "No program opens the folder" << folder.toLocalFile();
+            qCWarning(lcPlatform).noquote()
+                << "No program opens the folder" << folder.toLocalFile();
     });
 }
 

@@ -29,7 +29,8 @@ const QString kImageKey = QStringLiteral("Image");
 
 GSettings* openSchema(const char* name, GSettingsBackend* backend) {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, name, TRUE) : nullptr;
+    GSettingsSchema* schema =
+        source ? g_settings_schema_source_lookup(source, name, TRUE) : nullptr;
     if (!schema)
         return nullptr;
     GSettings* settings = g_settings_new_full(schema, backend, nullptr);
@@ -134,7 +135,8 @@ std::optional<QString> LinuxLockScreen::read() {
         // A key the user never set is recorded as absent, so that restore resets it.
         for (const char* key : kGnomeKeys)
             if (GVariant* value = g_settings_get_user_value(settings, key)) {
-                record[QLatin1String(key)] = QString::fromUtf8(g_variant_get_string(value, nullptr));
+                record[QLatin1String(key)] =
+                    QString::fromUtf8(g_variant_get_string(value, nullptr));
                 g_variant_unref(value);
             }
         g_object_unref(settings);
@@ -165,7 +167,8 @@ void LinuxLockScreen::show(const std::vector<ScreenBitmap>& screens) {
     } else if (m_desktop == Desktop::Plasma) {
         const QJsonObject ours{
             {kPluginKey, QStringLiteral("org.kde.image")},
-            {kImageKey, QUrl::fromLocalFile(m_stateDir + QStringLiteral("/current.bmp")).toString()}};
+            {kImageKey,
+             QUrl::fromLocalFile(m_stateDir + QStringLiteral("/current.bmp")).toString()}};
         // The file names the same picture at every change: written again only when something
         // else changed it.
         if (plasmaRecord() != ours)

@@ -159,8 +159,7 @@ TEST(SlideShowWorker, GoingBackShowsChangesAgainAndTheSourceGoesOnWhereItWas) {
     goBackTo(rig, 2);
     ASSERT_TRUE(rig.waitForApplied(5));
     EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - a.jpg"; }));
-    EXPECT_EQ(rig.state().read([](const SlideShowState::Data& d) { return d.history.back(); }),
-              2u);
+    EXPECT_EQ(rig.state().read([](const SlideShowState::Data& d) { return d.history.back(); }), 2u);
     QFile::remove(rig.root() + "/pics/b.jpg");
     for (int i = 6; i <= 7; ++i) {
         rig.worker().requestChange();
@@ -173,10 +172,9 @@ TEST(SlideShowWorker, GoingBackShowsChangesAgainAndTheSourceGoesOnWhereItWas) {
     EXPECT_EQ(announced, (QStringList{"a.jpg A.bmp", "b.jpg B.bmp", "c.jpg C.bmp", "b.jpg B.bmp",
                                       "a.jpg A.bmp", "c.jpg C.bmp", "d.jpg D.bmp"}));
     // Only the source's changes are recorded.
-    EXPECT_EQ(rig.state().read([](const SlideShowState::Data& d) {
-        return d.history.changes().size();
-    }),
-              4u);
+    EXPECT_EQ(
+        rig.state().read([](const SlideShowState::Data& d) { return d.history.changes().size(); }),
+        4u);
 }
 
 ScreenMetrics screenAt(const char* name, int x, int y) {

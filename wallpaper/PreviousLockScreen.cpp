@@ -1,0 +1,29 @@
+#include "wallpaper/PreviousLockScreen.h"
+
+#include "platform/LockScreenPicture.h"
+#include "platform/Profile.h"
+
+namespace {
+
+const QString kSectionName = QString::fromLatin1(PreviousLockScreen::kSection);
+const QString kKey = QString::fromLatin1(PreviousLockScreen::kLockScreen);
+
+} // namespace
+
+void PreviousLockScreen::store() {
+    if (m_profile.readString(kSectionName, kKey))
+        return;
+    if (const std::optional<QString> record = m_lockScreen.read()) {
+        m_profile.writeString(kSectionName, kKey, *record);
+        m_profile.flush();
+    }
+}
+
+void PreviousLockScreen::restore() {
+    const std::optional<QString> record = m_profile.readString(kSectionName, kKey);
+    // A restore the desktop refuses keeps the record for a later one.
+    if (!record || !m_lockScreen.restore(*record))
+        return;
+    m_profile.remove(kSectionName, kKey);
+    m_profile.flush();
+}
