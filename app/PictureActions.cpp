@@ -190,6 +190,7 @@ void PictureActions::removeFromFileList(const QString& entry) {
             if (static_cast<std::int32_t>(i) < position)
                 --position;
         }
+        wrapPosition(position, d.fileList.size());
         return d.fileList;
     });
     if (!ListFile::save(m_services.fileListPath, list))
