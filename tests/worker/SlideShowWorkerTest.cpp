@@ -1,3 +1,4 @@
+#include "platform/FileName.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
@@ -278,4 +279,21 @@ TEST(SlideShowWorker, AnUnexpectedFailureEndsTheWorkerWithOneLogLine) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("tessaron.worker: "));
     EXPECT_TRUE(lines[0].contains("out of disk space"));
+}
+
+TEST(PictureHistory, KeepsTheLastHundredChangesAndAnyNameThroughItsFile) {
+    PictureHistory history;
+    const QString odd = FileName::fromNative("/p/a b\n\t%\xff.jpg");
+    for (int i = 0; i < 105; ++i)
+        history.record(
+            {{PictureKind::FolderWalk, QString("/p/%1.jpg").arg(i), "DP-1", {}, {}, {}}});
+    history.record({{PictureKind::UrlList, "ftp://s/x y.gif", "DP-1", {}, {}, {}},
+                    {PictureKind::FileList, odd, {}, {}, {}, {}}});
+    ASSERT_EQ(history.changes().size(), 100u);
+    EXPECT_EQ(history.changes().front().pictures[0].name, "/p/6.jpg");
+
+    const PictureHistory read = PictureHistory::decode(history.encode() + "7 1 - \nnonsense\n");
+    EXPECT_EQ(read.changes(), history.changes());
+    EXPECT_EQ(read.back(), 0u);
+    EXPECT_TRUE(PictureHistory::decode("Other file\n1 0 - %2Fa.jpg\n").changes().empty());
 }
