@@ -1,10 +1,9 @@
 #include "worker/WorkerRun.h"
 
-#include "ftp/FolderListing.h"
 #include "platform/FileName.h"
 #include "platform/LogCategories.h"
-#include "platform/RegularFile.h"
 #include "resources/AppTexts.h"
+#include "worker/ShownAgain.h"
 #include "worker/TipChannel.h"
 
 #include <QCoreApplication>
@@ -159,28 +158,10 @@ bool WorkerRun::showFromHistory() {
     }
 }
 
-std::optional<WorkerRun::Again> WorkerRun::findAgain(const ShownPicture& picture) {
-    if (read([&](const SlideShowState::Data& d) { return d.isExcluded(picture.name); }))
-        return std::nullopt;
-    if (picture.kind == PictureKind::UrlList) {
-        const QString remoteName = PictureTest::lastComponent(picture.name, QLatin1Char('/'));
-        const QString local = remoteName.isEmpty()
-                                  ? QString()
-                                  : download(FolderListing::downloadTarget(picture.name));
-        if (local.isEmpty() || !QFileInfo(local).isFile())
-            return std::nullopt;
-        return Again{picture, local, PictureTest::remoteBitmapName(remoteName)};
-    }
-    const std::optional<PictureMatch> match = testPicture(picture.name);
-    if (!match || !RegularFile::isRegular(match->path))
-        return std::nullopt;
-    return Again{picture, match->path, PictureTest::bitmapName(match->upperPath)};
-}
-
 bool WorkerRun::showAgain(const PictureHistory::Change& change) {
-    std::vector<Again> found;
+    std::vector<ShownAgain::Found> found;
     for (const ShownPicture& picture : change.pictures)
-        if (std::optional<Again> again = findAgain(picture))
+        if (std::optional<ShownAgain::Found> again = ShownAgain::find(*this, picture))
             found.push_back(std::move(*again));
     if (found.empty())
         return false;
@@ -200,7 +181,7 @@ bool WorkerRun::showAgain(const PictureHistory::Change& change) {
         m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
     else
         found.resize(1);
-    for (const Again& again : found) {
+    for (const ShownAgain::Found& again : found) {
         if (m_change && m_change->complete())
             break;
         makeChange(again.file, again.bitmapName, stay, again.picture);
@@ -427,7 +408,7 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
     if (m_services.apply)
         m_services.apply(bitmap, layout);
     if (picture.kind == PictureKind::UrlList)
-        picture.file = keepDownload(picture.file, 0);
+        picture.file = ShownAgain::keepDownload(picture.file, 0);
     // Under the same gate as the application: a stop can no longer come between the two and
     // leave the picture just shown to be shown again after a restart.
     noteShown({picture}, advance);
@@ -448,25 +429,6 @@ void WorkerRun::noteShown(const std::vector<ShownPicture>& pictures, const Advan
     });
     if (m_services.changed)
         m_services.changed(pictures);
-}
-
-QString WorkerRun::keepDownload(const QString& download, std::size_t index) const {
-    const QString name = QFileInfo(download).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString kept = QFileInfo(download).path() + QStringLiteral("/shown-%1").arg(index + 1) +
-                         (dot >= 0 ? name.mid(dot) : QString());
-    const fs::path staging = fsPath(kept + QStringLiteral(".new"));
-    std::error_code error;
-    fs::remove(staging, error);
-    fs::create_hard_link(fsPath(download), staging, error);
-    if (error)
-        fs::copy_file(fsPath(download), staging, error);
-    if (!error)
-        fs::rename(staging, fsPath(kept), error);
-    if (!error)
-        return kept;
-    removeFile(kept + QStringLiteral(".new"));
-    return download;
 }
 
 bool WorkerRun::takeForScreen(const QString& source, const QString& bitmapName,
@@ -574,7 +536,7 @@ std::vector<ShownPicture> WorkerRun::screenPictures(const ScreenChange& change,
     std::vector<QString> files;
     for (std::size_t i = 0; i < change.pictures.size(); ++i)
         files.push_back(change.pictures[i].kind == PictureKind::UrlList
-                            ? keepDownload(change.pictures[i].file, i)
+                            ? ShownAgain::keepDownload(change.pictures[i].file, i)
                             : change.pictures[i].file);
     std::vector<ShownPicture> pictures;
     for (std::size_t i = 0; i < staged.size(); ++i) {

@@ -180,9 +180,6 @@ private:
     // Under the gate, with the change applied: the source's advance, the state's current
     // picture, the history, and the `changed` service.
     void noteShown(const std::vector<ShownPicture>& pictures, const Advance& advance);
-    // A URL-list picture's download under a name of its own, which the next download of a
-    // picture of its type does not replace; the download itself when none can be made.
-    QString keepDownload(const QString& download, std::size_t index) const;
 
     // Waits for change requests, showing changes of the history for them, until one is the
     // source's turn.
@@ -191,14 +188,6 @@ private:
     // false when it is the source's turn.
     bool showFromHistory();
     bool showAgain(const PictureHistory::Change& change);
-    // A picture of the history as it can be converted now: found again (a folder-walk or
-    // file-list picture) or downloaded again (a URL-list picture); nothing when it is gone.
-    struct Again {
-        ShownPicture picture;
-        QString file;
-        QString bitmapName;
-    };
-    std::optional<Again> findAgain(const ShownPicture& picture);
     QString stagingPath(const QString& suffix) const;
     std::vector<ScreenMetrics> currentScreens() const;
     bool stopRequested();
