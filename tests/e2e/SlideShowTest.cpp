@@ -455,7 +455,9 @@ TEST_F(SlideShowTest, SecondStartLeavesTheRunningSlideShowAlone) {
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.jpg", kGreen));
     writeProfile({{"Minute", "10"}});
     start();
+    // The tip follows the picture, after the history has been written.
     ASSERT_TRUE(waitForColour(kRed));
+    ASSERT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - 1.jpg"); }));
 
     auto second = m_session.program().start();
     ASSERT_TRUE(waitForExit(*second));
