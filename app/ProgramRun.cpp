@@ -108,7 +108,7 @@ void ProgramRun::changed(const std::vector<ShownPicture>& pictures) {
                     screens.push_back({screen, picture.screenBitmap});
         if (screens.empty())
             screens.push_back({ScreenMetrics{}, pictures.front().screenBitmap});
-        m_platform.lockScreen->show(screens);
+        m_previousLockScreen.show(screens);
     }
     if (!settings.ChangeCommand.isEmpty())
         QMetaObject::invokeMethod(

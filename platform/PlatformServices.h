@@ -1,14 +1,13 @@
 #pragma once
 
 #include "platform/AppPaths.h"
+#include "platform/NoPictureServices.h"
 
 #include <memory>
 
 class Autostart;
 class ConverterProcess;
-class DesktopShell;
 class DesktopWallpaper;
-class LockScreenPicture;
 class PowerSourceWatcher;
 class Profile;
 class ScreenLockWatcher;
@@ -28,10 +27,11 @@ struct PlatformServices {
     std::unique_ptr<ScreenLockWatcher> screenLock;
     std::unique_ptr<PowerSourceWatcher> powerSource;
     // Opening a picture, showing it in the file manager, the trash: user-interface thread.
-    std::unique_ptr<DesktopShell> desktopShell;
+    // Nothing of it until a system sets its own.
+    std::unique_ptr<DesktopShell> desktopShell = std::make_unique<NoDesktopShell>();
     // The lock screen's picture; shown on the worker thread, read and restored on the
     // user-interface thread.
-    std::unique_ptr<LockScreenPicture> lockScreen;
+    std::unique_ptr<LockScreenPicture> lockScreen = std::make_unique<NoLockScreen>();
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;

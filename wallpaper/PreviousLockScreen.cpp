@@ -11,6 +11,8 @@ const QString kKey = QString::fromLatin1(PreviousLockScreen::kLockScreen);
 } // namespace
 
 void PreviousLockScreen::store() {
+    const std::lock_guard lock(m_mutex);
+    m_showing = true;
     if (m_profile.readString(kSectionName, kKey))
         return;
     if (const std::optional<QString> record = m_lockScreen.read()) {
@@ -20,10 +22,18 @@ void PreviousLockScreen::store() {
 }
 
 void PreviousLockScreen::restore() {
+    const std::lock_guard lock(m_mutex);
+    m_showing = false;
     const std::optional<QString> record = m_profile.readString(kSectionName, kKey);
     // A restore the desktop refuses keeps the record for a later one.
     if (!record || !m_lockScreen.restore(*record))
         return;
     m_profile.remove(kSectionName, kKey);
     m_profile.flush();
+}
+
+void PreviousLockScreen::show(const std::vector<ScreenBitmap>& screens) {
+    const std::lock_guard lock(m_mutex);
+    if (m_showing)
+        m_lockScreen.show(screens);
 }
