@@ -1,5 +1,6 @@
 #include "app/ControlAdaptor.h"
 
+#include "app/PictureActions.h"
 #include "app/TrayWindow.h"
 #include "platform/FileName.h"
 #include "platform/LogCategories.h"
@@ -13,10 +14,12 @@
 static_assert(std::string_view(CommandLineTemplate::kBusName) == "example.halvik.Tessaron",
               "the interface is named like the bus name");
 
-ControlAdaptor::ControlAdaptor(TrayWindow& window, const ScreenInfo& screens)
-    : QDBusAbstractAdaptor(&window), m_window(window), m_screens(screens) {}
+ControlAdaptor::ControlAdaptor(TrayWindow& window, const ScreenInfo& screens,
+                               PictureActions& pictures)
+    : QDBusAbstractAdaptor(&window), m_window(window), m_screens(screens), m_pictures(pictures) {}
 
 bool ControlAdaptor::publish(QDBusConnection bus) {
+    m_bus = bus;
     const QString name = QString::fromLatin1(CommandLineTemplate::kBusName);
     if (!bus.isConnected()) {
         qCWarning(lcApp).noquote()
@@ -98,6 +101,46 @@ QStringList ControlAdaptor::screens() const {
         screens << text;
     }
     return screens;
+}
+
+uint ControlAdaptor::history() const {
+    return static_cast<uint>(m_pictures.historyBack());
+}
+
+QString ControlAdaptor::favourites() const {
+    return FileName::withRawBytesAs(m_pictures.favouritesFolder());
+}
+
+void ControlAdaptor::answer(const QDBusMessage& message, const QString& whyNot) {
+    if (whyNot.isEmpty())
+        return;
+    message.setDelayedReply(true);
+    m_bus.send(message.createErrorReply(QString::fromLatin1(CommandLineTemplate::kNotApplicable),
+                                        FileName::withRawBytesAs(whyNot)));
+}
+
+void ControlAdaptor::Previous(const QDBusMessage& message) {
+    answer(message, m_pictures.previous());
+}
+
+void ControlAdaptor::Open(const QDBusMessage& message) {
+    answer(message, m_pictures.open());
+}
+
+void ControlAdaptor::ShowInFolder(const QDBusMessage& message) {
+    answer(message, m_pictures.showInFolder());
+}
+
+void ControlAdaptor::Favourite(const QDBusMessage& message) {
+    answer(message, m_pictures.favourite());
+}
+
+void ControlAdaptor::Trash(const QDBusMessage& message) {
+    answer(message, m_pictures.trash());
+}
+
+void ControlAdaptor::NeverAgain(const QDBusMessage& message) {
+    answer(message, m_pictures.neverAgain());
 }
 
 void ControlAdaptor::Next() {

@@ -19,7 +19,8 @@ const QString kPath = QString::fromLatin1(C::kObjectPath);
 // The properties in the order they are printed, each on a line of its own: a picture's name
 // may hold line breaks and terminal escapes, and the bus peer answering may be anyone.
 constexpr const char* kStatusKeys[] = {
-    "Suspended", "PausedBy", "SourceMode", "CurrentPicture", "SecondsToNextChange", "Screens"};
+    "Suspended",           "PausedBy", "SourceMode", "CurrentPicture",
+    "SecondsToNextChange", "Screens",  "History",    "Favourites"};
 
 QString printable(const QVariant& value) {
     if (value.metaType() == QMetaType::fromType<bool>())

@@ -1,9 +1,13 @@
 #include "app/ProgramRun.h"
 
 #include "app/ControlAdaptor.h"
+#include "app/Favourites.h"
+#include "app/HistoryFile.h"
 #include "platform/Autostart.h"
 #include "platform/ConverterProcess.h"
+#include "platform/DesktopShell.h"
 #include "platform/DesktopWallpaper.h"
+#include "platform/LockScreenPicture.h"
 #include "platform/PowerSourceWatcher.h"
 #include "platform/Profile.h"
 #include "platform/ScreenLockWatcher.h"
@@ -33,14 +37,26 @@ ProgramRun::ProgramRun(PlatformServices platform)
       m_slideShow(m_state, m_tips, changeServices(), m_platform.paths.wallpaperDir,
                   m_platform.paths.dataDir),
       m_previousWallpaper(*m_platform.profile, *m_platform.desktopWallpaper),
-      m_dialogs(dialogHooks()), m_trayServices(m_previousWallpaper, *m_platform.autostart,
-                                               m_platform.paths.programPath, m_dialogs),
+      m_previousLockScreen(*m_platform.profile, *m_platform.lockScreen), m_dialogs(dialogHooks()),
+      m_trayServices(m_previousWallpaper, m_previousLockScreen, *m_platform.autostart,
+                     m_platform.paths.programPath, m_dialogs),
+      m_pictures({.state = m_state,
+                  .shell = *m_platform.desktopShell,
+                  .resolveShortcut =
+                      [this](const QString& path) {
+                          return m_platform.shortcutResolver->resolveShortcut(path);
+                      },
+                  .fileListPath = m_platform.paths.fileListPath,
+                  .excludedListPath = m_platform.paths.excludedListPath,
+                  .changeNow = [this] { m_window.changeNow(); },
+                  .listsChanged = [this] { m_dialogs.refreshLists(); }}),
       m_window({.state = m_state,
                 .settingsStore = m_settingsStore,
                 .paths = m_platform.paths,
                 .tips = m_tips,
                 .slideShow = m_slideShow,
-                .services = m_trayServices}) {}
+                .services = m_trayServices,
+                .pictures = m_pictures}) {}
 
 ProgramRun::~ProgramRun() = default;
 
@@ -74,7 +90,33 @@ ChangeServices ProgramRun::changeServices() {
     services.resolveShortcut = [this](const QString& path) {
         return m_platform.shortcutResolver->resolveShortcut(path);
     };
+    services.changed = [this](const std::vector<ShownPicture>& pictures) { changed(pictures); };
     return services;
+}
+
+void ProgramRun::changed(const std::vector<ShownPicture>& pictures) {
+    const auto [settings, history] = m_state.read(
+        [](const SlideShowState::Data& d) { return std::pair(d.settings, d.history); });
+    // Written at each change, so that it survives the program's end of any kind.
+    HistoryFile::save(HistoryFile::pathIn(m_platform.paths.dataDir), history);
+    if (settings.ShowOnLockScreen != 0) {
+        // One picture for every screen is every screen's picture.
+        std::vector<ScreenBitmap> screens;
+        for (const ScreenMetrics& screen : m_screenInfo.screens())
+            for (const ShownPicture& picture : pictures)
+                if (pictures.size() == 1 || picture.screen == screen.name)
+                    screens.push_back({screen, picture.screenBitmap});
+        if (screens.empty())
+            screens.push_back({ScreenMetrics{}, pictures.front().screenBitmap});
+        m_previousLockScreen.show(screens);
+    }
+    if (!settings.ChangeCommand.isEmpty())
+        QMetaObject::invokeMethod(
+            &m_changeCommand,
+            [this, command = settings.ChangeCommand, pictures] {
+                m_changeCommand.run(command, pictures);
+            },
+            Qt::QueuedConnection);
 }
 
 DialogRunner::Hooks ProgramRun::dialogHooks() {
@@ -82,7 +124,8 @@ DialogRunner::Hooks ProgramRun::dialogHooks() {
     return {.state = m_state,
             .appName = m_platform.paths.appName,
             .changeNow = [this] { m_window.changeNow(); },
-            .ftp = m_ftp};
+            .ftp = m_ftp,
+            .defaultFavourites = Favourites::defaultFolder()};
 }
 
 void ProgramRun::start(QApplication& application, ShutdownSignals& shutdownSignals) {
@@ -112,6 +155,6 @@ void ProgramRun::start(QApplication& application, ShutdownSignals& shutdownSigna
     m_platform.powerSource->start();
 
     // Owned by the window.
-    auto* control = new ControlAdaptor(m_window, m_screenInfo);
+    auto* control = new ControlAdaptor(m_window, m_screenInfo, m_pictures);
     control->publish(QDBusConnection::sessionBus());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ChangeCommand.h"
+#include "app/PictureActions.h"
 #include "app/ProgramTrayServices.h"
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
@@ -9,6 +11,7 @@
 #include "platform/ScreenWatcher.h"
 #include "ui/DialogRunner.h"
 #include "wallpaper/PictureConverter.h"
+#include "wallpaper/PreviousLockScreen.h"
 #include "wallpaper/PreviousWallpaper.h"
 #include "wallpaper/WallpaperApplier.h"
 #include "worker/ChangeServices.h"
@@ -36,6 +39,9 @@ public:
 private:
     ChangeServices changeServices();
     DialogRunner::Hooks dialogHooks();
+    // After each change, on the worker thread: the history's file, the lock screen, the
+    // user's command.
+    void changed(const std::vector<ShownPicture>& pictures);
 
     PlatformServices m_platform;
     ScreenInfo m_screenInfo;
@@ -48,9 +54,12 @@ private:
     std::shared_ptr<FtpClient> m_ftp;
     FtpDownloader m_ftpDownloader;
     WallpaperApplier m_applier;
+    ChangeCommand m_changeCommand;
     SlideShowWorker m_slideShow;
     PreviousWallpaper m_previousWallpaper;
+    PreviousLockScreen m_previousLockScreen;
     DialogRunner m_dialogs;
     ProgramTrayServices m_trayServices;
+    PictureActions m_pictures;
     TrayWindow m_window;
 };

@@ -3,14 +3,17 @@
 #include "platform/Autostart.h"
 #include "resources/AppTexts.h"
 #include "ui/DialogRunner.h"
+#include "wallpaper/PreviousLockScreen.h"
 #include "wallpaper/PreviousWallpaper.h"
 
 #include <QMessageBox>
 
-ProgramTrayServices::ProgramTrayServices(PreviousWallpaper& previousWallpaper, Autostart& autostart,
-                                         QString programPath, DialogRunner& dialogs)
-    : m_previousWallpaper(previousWallpaper), m_autostart(autostart),
-      m_programPath(std::move(programPath)), m_dialogs(dialogs) {}
+ProgramTrayServices::ProgramTrayServices(PreviousWallpaper& previousWallpaper,
+                                         PreviousLockScreen& previousLockScreen,
+                                         Autostart& autostart, QString programPath,
+                                         DialogRunner& dialogs)
+    : m_previousWallpaper(previousWallpaper), m_previousLockScreen(previousLockScreen),
+      m_autostart(autostart), m_programPath(std::move(programPath)), m_dialogs(dialogs) {}
 
 void ProgramTrayServices::storeOldWallpaper() {
     m_previousWallpaper.StoreOldWallpaper();
@@ -18,6 +21,14 @@ void ProgramTrayServices::storeOldWallpaper() {
 
 void ProgramTrayServices::restoreOldWallpaper() {
     m_previousWallpaper.RestoreOldWallpaper();
+    m_previousLockScreen.restore();
+}
+
+void ProgramTrayServices::updateLockScreen(bool onLockScreen) {
+    if (onLockScreen)
+        m_previousLockScreen.store();
+    else
+        m_previousLockScreen.restore();
 }
 
 void ProgramTrayServices::updateAutorun(bool autoRun) {

@@ -14,6 +14,9 @@ public:
     virtual void storeOldWallpaper() = 0;
     virtual void restoreOldWallpaper() = 0;
     virtual void updateAutorun(bool autoRun) = 0;
+    // Whether the lock screen shows the program's pictures: the user's own lock-screen picture
+    // is recorded when it is to, and put back when it is no longer to.
+    virtual void updateLockScreen(bool onLockScreen) = 0;
     // Asks "Restore old wallpaper?"; true for Yes.
     virtual bool askRestoreOldWallpaper() = 0;
     // Runs the Properties dialog modally on a copy of the settings. `apply` takes the

@@ -1,6 +1,8 @@
 #include "app/TrayWindow.h"
 
+#include "app/HistoryFile.h"
 #include "app/ListFile.h"
+#include "app/PictureMenu.h"
 #include "app/SettingsStore.h"
 #include "app/TrayServices.h"
 #include "platform/AppPaths.h"
@@ -48,6 +50,7 @@ TrayWindow::TrayWindow(Context context, QWidget* parent)
     // The previous wallpaper is recorded before anything of ours can change it.
     m_context.services.storeOldWallpaper();
     m_context.state.setSettings(m_context.settingsStore.load());
+    m_context.services.updateLockScreen(m_context.state.settings().ShowOnLockScreen != 0);
 
     setWindowTitle(QString::fromLatin1(AppTexts::kHiddenWindowTitle));
     setWindowIcon(programIcon());
@@ -67,6 +70,11 @@ TrayWindow::TrayWindow(Context context, QWidget* parent)
     });
 
     // The lists are loaded before the worker starts, so its first change reads loaded lists.
+    m_context.state.modify([this](SlideShowState::Data& d) {
+        d.excludedList = ListFile::load(m_context.paths.excludedListPath);
+        d.excludedChanged();
+        d.history = HistoryFile::load(HistoryFile::pathIn(m_context.paths.dataDir));
+    });
     m_context.state.setLists(ListFile::load(m_context.paths.fileListPath),
                              ListFile::load(m_context.paths.urlListPath));
     m_context.slideShow.start();
@@ -105,12 +113,15 @@ void TrayWindow::createTrayIcon() {
         case TrayMenuTemplate::Exit:
             connect(action, &QAction::triggered, this, &TrayWindow::exitProgram);
             break;
-        case TrayMenuTemplate::Separator:
+        default: // the picture's entries: PictureMenu's
             break;
         }
     }
-    connect(m_menu, &QMenu::aboutToShow, this,
-            [this] { m_suspendAction->setChecked(m_pacer.suspended()); });
+    m_pictureMenu = new PictureMenu(*m_menu, m_context.pictures, this);
+    connect(m_menu, &QMenu::aboutToShow, this, [this] {
+        m_suspendAction->setChecked(m_pacer.suspended());
+        m_pictureMenu->refresh();
+    });
 
     m_trayIcon = new QSystemTrayIcon(programIcon(), this);
     m_trayIcon->setToolTip(m_tip);
@@ -177,6 +188,9 @@ void TrayWindow::applyTip(const QString& text) {
     m_tip = cutTip(PrintableText::escaped(text));
     if (m_trayIcon)
         m_trayIcon->setToolTip(m_tip);
+    // A tip follows every change: the menu names the picture it brought.
+    if (m_pictureMenu)
+        m_pictureMenu->refresh();
 }
 
 void TrayWindow::showProperties() {
@@ -248,19 +262,22 @@ void TrayWindow::apply(const WallpaperSettings& values) {
     if (startPathChanged)
         m_context.slideShow.restart();
     m_context.services.updateAutorun(applied.AutoRun != 0);
+    m_context.services.updateLockScreen(applied.ShowOnLockScreen != 0);
     saveAll();
 }
 
 void TrayWindow::saveAll() {
-    const auto [settings, fileList, urlList] =
+    const auto [settings, fileList, urlList, excludedList] =
         m_context.state.read([](const SlideShowState::Data& d) {
-            return std::tuple(d.settings, d.fileList, d.urlList);
+            return std::tuple(d.settings, d.fileList, d.urlList, d.excludedList);
         });
     m_context.settingsStore.saveAll(settings);
     if (!ListFile::save(m_context.paths.fileListPath, fileList))
         qCWarning(lcApp) << "could not save the file list" << m_context.paths.fileListPath;
     if (!ListFile::save(m_context.paths.urlListPath, urlList))
         qCWarning(lcApp) << "could not save the URL list" << m_context.paths.urlListPath;
+    if (!ListFile::save(m_context.paths.excludedListPath, excludedList))
+        qCWarning(lcApp) << "could not save the exclusion list" << m_context.paths.excludedListPath;
 }
 
 void TrayWindow::saveSession() {

@@ -9,6 +9,8 @@
 class QMenu;
 class QSystemTrayIcon;
 class QAction;
+class PictureActions;
+class PictureMenu;
 class SettingsStore;
 class SlideShowControl;
 class SlideShowState;
@@ -30,6 +32,7 @@ public:
         TipChannel& tips;
         SlideShowControl& slideShow;
         TrayServices& services;
+        PictureActions& pictures;
     };
 
     explicit TrayWindow(Context context, QWidget* parent = nullptr);
@@ -107,6 +110,7 @@ private:
     QSystemTrayIcon* m_trayIcon = nullptr;
     QMenu* m_menu = nullptr;
     QAction* m_suspendAction = nullptr;
+    PictureMenu* m_pictureMenu = nullptr;
     QString m_tip;
     bool m_screenLocked = false;
     bool m_onBattery = false;

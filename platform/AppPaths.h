@@ -13,6 +13,8 @@ struct AppPaths {
     QString appName;      // the program file's base name: names the profile and folders
     QString fileListPath; // binary list of picture files
     QString urlListPath;  // binary list of ftp:// addresses
+    // The names never to be shown again, in the same format, beside the other two.
+    QString excludedListPath;
     QString dataDir;      // per-user data folder of the program
     QString wallpaperDir; // holds only the bitmap of the current wallpaper
     // Private per-user folder for locks and downloads (mode 0700): the first of the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AppPaths.h"
+#include "platform/NoPictureServices.h"
 
 #include <memory>
 
@@ -25,6 +26,12 @@ struct PlatformServices {
     // What may pause the timer: nobody sees a locked screen, and the battery. Not started.
     std::unique_ptr<ScreenLockWatcher> screenLock;
     std::unique_ptr<PowerSourceWatcher> powerSource;
+    // Opening a picture, showing it in the file manager, the trash: user-interface thread.
+    // Nothing of it until a system sets its own.
+    std::unique_ptr<DesktopShell> desktopShell = std::make_unique<NoDesktopShell>();
+    // The lock screen's picture; shown on the worker thread, read and restored on the
+    // user-interface thread.
+    std::unique_ptr<LockScreenPicture> lockScreen = std::make_unique<NoLockScreen>();
 
     PlatformServices();
     PlatformServices(PlatformServices&&) noexcept;

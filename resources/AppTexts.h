@@ -30,6 +30,25 @@ inline constexpr const char* kNoLock =
 inline constexpr const char* kNoTray =
     "tessaron: no system tray is available; running without an icon.";
 
+// The picture on the screen: why an action does not apply (one line on standard error for the
+// command line).
+inline constexpr const char* kNoPictureYet = "No picture has been shown yet.";
+inline constexpr const char* kNoEarlierPicture = "There is no earlier picture to go back to.";
+inline constexpr const char* kNoSuchChange = "That picture is no longer in the history.";
+inline constexpr const char* kPictureGone = "The picture is no longer there: %1";
+inline constexpr const char* kDownloadGone =
+    "The downloaded copy of this picture is gone; it comes again when the picture is shown again.";
+inline constexpr const char* kOnServerNoFolder =
+    "The picture is on a server: there is no folder to show it in.";
+inline constexpr const char* kOnServerNoTrash =
+    "The picture is on a server: only pictures of the folder and the file list go to the trash.";
+inline constexpr const char* kTrashFailed = "Cannot move %1 to the trash: %2";
+inline constexpr const char* kFavouriteFailed = "Cannot copy the picture into %1: %2";
+inline constexpr const char* kListNotSaved = "Cannot save %1";
+inline constexpr const char* kTooLongToExclude = "The name is too long for the exclusion list: %1";
+// The folder "Copy to Favourites" fills unless the settings name another.
+inline constexpr const char* kFavouritesFolderName = "Tessaron Favourites";
+
 // Properties dialog.
 inline constexpr const char* kPositiveIntegerMessage = "Please enter a positive integer.";
 inline constexpr const char* kRangeMessage = "Please enter an integer between %1 and %2.";

@@ -4,8 +4,9 @@
 
 #include <array>
 
-// The Properties dialog: 255 x 353 dialog units. Its lower half holds three overlapping groups,
-// one per picture source; the dialog shows one of them and fits its height to it.
+// The Properties dialog: 452 x 353 dialog units. Its lower half holds three overlapping groups,
+// one per picture source; the dialog shows one of them and fits its height to it. A column on
+// the right holds what concerns the picture on the screen.
 namespace PropertiesDialogTemplate {
 
 enum Id : int {
@@ -65,6 +66,15 @@ enum Id : int {
     IdMoveUrlUp = 1042,
     IdMoveUrlDown = 1043,
     IdShowUrlNow = 1044,
+    // The picture on the screen (the right column).
+    IdPictureGroup = 2030,
+    IdChangeCommandLabel = 2031,
+    IdChangeCommand = 2032,
+    IdShowOnLockScreen = 2033,
+    IdFavouritesLabel = 2034,
+    IdFavouritesFolder = 2035,
+    IdExcludedList = 2036,
+    IdRemoveExcluded = 2037,
 };
 
 inline constexpr int kSidePictureBitmap = 159;
@@ -154,9 +164,19 @@ inline constexpr std::array kControls{
     Control{IdMoveUrlUp, K::Button, "Move Up", {198, 266, 50, 14}},
     Control{IdMoveUrlDown, K::Button, "Move Down", {198, 283, 50, 14}},
     Control{IdShowUrlNow, K::Button, "Show now", {198, 300, 50, 14}},
+
+    // The picture on the screen; above the lowest group's bottom, so that every source shows it.
+    Control{IdPictureGroup, K::GroupBox, "The picture on the screen", {255, 7, 190, 218}},
+    Control{IdChangeCommandLabel, K::Text, "Run after each change", {262, 19, 176, 8}},
+    Control{IdChangeCommand, K::Edit, "", {262, 29, 176, 12}},
+    Control{IdShowOnLockScreen, K::CheckBox, "Also show it on the lock screen", {262, 46, 176, 10}},
+    Control{IdFavouritesLabel, K::Text, "Favourites folder", {262, 61, 176, 8}},
+    Control{IdFavouritesFolder, K::Edit, "", {262, 71, 176, 12}},
+    Control{IdExcludedList, K::UrlListView, "Never shown again", {262, 90, 176, 110}},
+    Control{IdRemoveExcluded, K::Button, "Remove", {388, 204, 50, 14}},
 };
 
-inline constexpr DialogTemplate::Dialog kDialog{"Tessaron Properties", 255, 353,
+inline constexpr DialogTemplate::Dialog kDialog{"Tessaron Properties", 452, 353,
                                                 "MS Sans Serif",       8,   kControls};
 
 inline constexpr std::array<int, 4> kLayoutRadios{IdCentered, IdTile, IdFitOnDesktop,

@@ -43,6 +43,7 @@ DialogRunner::runProperties(const WallpaperSettings& current,
     services.changeNow = m_hooks.changeNow;
     services.listFolder = m_hooks.listFolder;
     services.appName = m_hooks.appName;
+    services.defaultFavourites = m_hooks.defaultFavourites;
 
     PropertiesDialog dialog(current, std::move(services));
     m_properties = &dialog;
@@ -67,6 +68,11 @@ void DialogRunner::raiseModalDialog() {
         bringToFront(*m_about);
     else if (m_properties)
         bringToFront(*m_properties);
+}
+
+void DialogRunner::refreshLists() {
+    if (m_properties)
+        m_properties->refillLists();
 }
 
 void DialogRunner::cancelModalDialog() {

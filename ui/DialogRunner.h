@@ -24,6 +24,7 @@ public:
         // Lists server folders for "Get list"; when empty, listings run as jobs on `ftp`.
         std::function<void(const FtpAccount&, bool, PropertiesDialog::ListingDone)> listFolder{};
         std::shared_ptr<FtpClient> ftp{};
+        QString defaultFavourites{};
     };
 
     explicit DialogRunner(Hooks hooks);
@@ -38,6 +39,8 @@ public:
     // Brings the open dialog (the top one, when About runs over Properties) to the front.
     void raiseModalDialog();
     void cancelModalDialog();
+    // The main window's lists changed from outside the dialog: an open dialog shows them anew.
+    void refreshLists();
 
     // How "Get list" lists a server folder (empty when there is no way to).
     const std::function<void(const FtpAccount&, bool, PropertiesDialog::ListingDone)>&

@@ -8,12 +8,16 @@
 
 namespace {
 
-EntryList& listOf(SlideShowState::Data& data, ListEditor::Which which) {
-    return which == ListEditor::Which::Files ? data.fileList : data.urlList;
-}
-
-const EntryList& listOf(const SlideShowState::Data& data, ListEditor::Which which) {
-    return which == ListEditor::Which::Files ? data.fileList : data.urlList;
+// The list of `data` that `which` names (a const one of const data).
+template <class Data> auto& listOf(Data& data, ListEditor::Which which) {
+    switch (which) {
+    case ListEditor::Which::Files:
+        return data.fileList;
+    case ListEditor::Which::Urls:
+        return data.urlList;
+    default:
+        return data.excludedList;
+    }
 }
 
 } // namespace
@@ -54,11 +58,12 @@ void ListEditor::removeFocused() {
     enum class Outcome { Removed, LastEntry, Gone };
     const Outcome outcome = m_state.modify([&](SlideShowState::Data& d) {
         EntryList& list = listOf(d, m_which);
-        if (list.size() <= 1)
+        if (list.size() <= 1 && m_which != Which::Excluded)
             return Outcome::LastEntry;
         if (static_cast<std::size_t>(row) >= list.size())
             return Outcome::Gone;
         list.erase(list.begin() + row);
+        d.excludedChanged();
         return Outcome::Removed;
     });
     if (outcome == Outcome::LastEntry) {

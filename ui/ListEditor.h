@@ -12,7 +12,8 @@ class SlideShowState;
 // shared state's lock; nothing is kept to undo.
 class ListEditor {
 public:
-    enum class Which { Files, Urls };
+    // The exclusion list may be emptied; the two others keep their last entry.
+    enum class Which { Files, Urls, Excluded };
     // Shows a message to the user: caption, text.
     using Notify = std::function<void(const QString& caption, const QString& text)>;
 

@@ -101,10 +101,12 @@ PropertiesDialog::PropertiesDialog(const WallpaperSettings& record, Services ser
                                                 *fileListView(), info, warn);
     m_urlEditor = std::make_unique<ListEditor>(*m_services.state, ListEditor::Which::Urls,
                                                *urlListView(), info, warn);
+    m_excludedEditor = std::make_unique<ListEditor>(*m_services.state, ListEditor::Which::Excluded,
+                                                    *excludedListView(), info, warn);
+    edit(T::IdFavouritesFolder)->setPlaceholderText(m_services.defaultFavourites);
 
     fillForm();
-    m_fileEditor->fill();
-    m_urlEditor->fill();
+    refillLists();
     connectCommands();
 }
 
@@ -124,6 +126,16 @@ FileDropList* PropertiesDialog::urlListView() const {
     return m_controls->get<FileDropList>(T::IdUrlList);
 }
 
+FileDropList* PropertiesDialog::excludedListView() const {
+    return m_controls->get<FileDropList>(T::IdExcludedList);
+}
+
+void PropertiesDialog::refillLists() {
+    m_fileEditor->fill();
+    m_urlEditor->fill();
+    m_excludedEditor->fill();
+}
+
 QLineEdit* PropertiesDialog::edit(int id) const {
     return m_controls->get<QLineEdit>(id);
 }
@@ -132,11 +144,12 @@ void PropertiesDialog::connectCommands() {
     const auto button = [this](int id) { return m_controls->get<QAbstractButton>(id); };
     const auto enableApply = [this] { setApplyEnabled(true); };
 
-    for (int id : {T::IdStartPath, T::IdMinute, T::IdHour, T::IdSeconds})
+    for (int id : {T::IdStartPath, T::IdMinute, T::IdHour, T::IdSeconds, T::IdChangeCommand,
+                   T::IdFavouritesFolder})
         connect(edit(id), &QLineEdit::textChanged, this, enableApply);
     for (int id : {T::IdCentered, T::IdTile, T::IdFitOnDesktop, T::IdCentredInWorkArea,
                    T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery,
-                   T::IdAllPictureTypes, T::IdEachScreen, T::IdShuffle})
+                   T::IdAllPictureTypes, T::IdEachScreen, T::IdShuffle, T::IdShowOnLockScreen})
         connect(button(id), &QAbstractButton::clicked, this, enableApply);
     for (int id : T::kSourceRadios)
         connect(button(id), &QAbstractButton::clicked, this, [this] {
@@ -176,6 +189,8 @@ void PropertiesDialog::connectCommands() {
     connect(button(T::IdShowUrlNow), &QAbstractButton::clicked, this,
             &PropertiesDialog::showUrlNow);
     connect(button(T::IdGetList), &QAbstractButton::clicked, this, &PropertiesDialog::getList);
+    connect(button(T::IdRemoveExcluded), &QAbstractButton::clicked, this,
+            [this] { m_excludedEditor->removeFocused(); });
 
     // Whether the server's form encrypts the password, shown beside it as the server is typed.
     const auto showPasswordHint = [this](const QString& server) {
@@ -258,6 +273,9 @@ bool PropertiesDialog::readForm() {
     m_record.AllPictureTypes = ticked(T::IdAllPictureTypes);
     m_record.EachScreen = ticked(T::IdEachScreen);
     m_record.Shuffle = ticked(T::IdShuffle);
+    m_record.ChangeCommand = edit(T::IdChangeCommand)->text();
+    m_record.FavouritesFolder = edit(T::IdFavouritesFolder)->text();
+    m_record.ShowOnLockScreen = ticked(T::IdShowOnLockScreen);
     return true;
 }
 
@@ -294,6 +312,9 @@ void PropertiesDialog::fillForm() {
     tick(T::IdAllPictureTypes, m_record.AllPictureTypes);
     tick(T::IdEachScreen, m_record.EachScreen);
     tick(T::IdShuffle, m_record.Shuffle);
+    edit(T::IdChangeCommand)->setText(m_record.ChangeCommand);
+    edit(T::IdFavouritesFolder)->setText(m_record.FavouritesFolder);
+    tick(T::IdShowOnLockScreen, m_record.ShowOnLockScreen);
 }
 
 void PropertiesDialog::hideModeControls() {

@@ -47,7 +47,8 @@ public:
         std::function<QString(const QString& instruction, const QString& start)> chooseFolder{};
         std::function<QString(const QString& startFolder, const QStringList& filters)> chooseFile{};
         std::function<int()> usableScreenBottom{};
-        QString appName; // caption of the form's messages; the program file's base name
+        QString appName;             // caption of the form's messages; the program file's base name
+        QString defaultFavourites{}; // the Favourites folder when the setting names none
     };
 
     PropertiesDialog(const WallpaperSettings& record, Services services, QWidget* parent = nullptr);
@@ -73,12 +74,15 @@ public:
     void showNow();
     void showUrlNow();
     void getList();
+    // Shows the main window's lists anew (they changed from outside the dialog).
+    void refillLists();
     // Ends the dialog as cancelled, also from inside one of its own message boxes.
     void cancelFromOutside();
 
     QWidget* control(int id) const;
     FileDropList* fileListView() const;
     FileDropList* urlListView() const;
+    FileDropList* excludedListView() const;
     QString lastAddFolder() const { return m_lastAddFolder; }
     bool getListRunning() const { return m_listing; }
 
@@ -105,6 +109,7 @@ private:
     std::unique_ptr<DialogControls> m_controls;
     std::unique_ptr<ListEditor> m_fileEditor;
     std::unique_ptr<ListEditor> m_urlEditor;
+    std::unique_ptr<ListEditor> m_excludedEditor;
     QButtonGroup* m_layoutGroup = nullptr;
     QButtonGroup* m_sourceGroup = nullptr;
     QString m_lastAddFolder;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScreenInfo.h"
+#include "worker/ShownPicture.h"
 
 #include <QString>
 #include <cstdint>
@@ -46,4 +47,8 @@ struct ChangeServices {
     // Ends the download in progress, if any, promptly (its call then returns ""); later
     // downloads are unaffected. Called from the thread that stops a worker.
     std::function<void()> abortDownload;
+    // Told of every change once it is applied, a change shown again from the history too:
+    // its pictures, one per screen in screen order (one with one picture for every screen).
+    // Runs before anything else can be applied or restored; it must not take long.
+    std::function<void(const std::vector<ShownPicture>& pictures)> changed;
 };

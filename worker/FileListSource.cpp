@@ -19,7 +19,7 @@ SourceResult FileListSource::run(WorkerRun& run) {
     const std::optional<PictureMatch> picture = run.testPicture(*entry);
     if (picture && RegularFile::isRegular(picture->path)) {
         run.makeChange(picture->path, PictureTest::bitmapName(picture->upperPath),
-                       WorkerRun::nextEntry(ListKind::Files));
+                       WorkerRun::nextEntry(ListKind::Files), {PictureKind::FileList, *entry});
         run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
         run.waitForChange();
         return SourceResult::Shown;

@@ -17,15 +17,12 @@ SourceResult FtpListSource::run(WorkerRun& run) {
     }
 
     const QString remoteName = PictureTest::lastComponent(*entry, QLatin1Char('/'));
-    const qsizetype dot = remoteName.lastIndexOf(QLatin1Char('.'));
-    // The bitmap keeps the remote name's own letter case; a name without a dot gives ".bmp".
-    const QString baseName = dot >= 0 ? remoteName.left(dot) : QString();
 
     const QString local =
         remoteName.isEmpty() ? QString() : run.download(FolderListing::downloadTarget(*entry));
     if (!local.isEmpty() && QFileInfo(local).isFile()) {
-        run.makeChange(local, baseName + QStringLiteral(".bmp"),
-                       WorkerRun::nextEntry(ListKind::Urls), *entry);
+        run.makeChange(local, PictureTest::remoteBitmapName(remoteName),
+                       WorkerRun::nextEntry(ListKind::Urls), {PictureKind::UrlList, *entry});
         run.tipPicture(remoteName);
         run.waitForChange();
         return SourceResult::Shown;

@@ -101,3 +101,8 @@ QString PictureTest::bitmapName(const QString& upperPath) {
 QString PictureTest::lastComponent(const QString& text, QChar separator) {
     return text.mid(text.lastIndexOf(separator) + 1);
 }
+
+QString PictureTest::remoteBitmapName(const QString& remoteName) {
+    const qsizetype dot = remoteName.lastIndexOf(QLatin1Char('.'));
+    return (dot >= 0 ? remoteName.left(dot) : QString()) + QStringLiteral(".bmp");
+}

@@ -44,6 +44,9 @@ public:
     // The bitmap's file name for a picture: the last component of `upperPath`, with everything
     // from its last "." on replaced by ".bmp" (".bmp" is appended to a name without a dot).
     static QString bitmapName(const QString& upperPath);
+    // The bitmap's file name for a picture of the URL list: the remote name up to its last
+    // ".", in its own letter case, and ".bmp" (just ".bmp" for a name without a dot).
+    static QString remoteBitmapName(const QString& remoteName);
 
     // The text after the last `separator` (all of it when there is none).
     static QString lastComponent(const QString& text, QChar separator);

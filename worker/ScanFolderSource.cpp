@@ -135,7 +135,7 @@ void ScanFolderSource::walk(const QString& folder) {
             if (m_collecting)
                 collectFile(path, *picture, entry.name, entry.isPlainFile);
             else
-                meetFile(*picture, entry.name, entry.isPlainFile);
+                meetFile(*picture, path, entry.name, entry.isPlainFile);
         }
         if (m_cut)
             return;
@@ -159,11 +159,11 @@ bool ScanFolderSource::isPicture(const PictureMatch& picture, bool listedAsFile)
            RegularFile::isRegular(picture.path);
 }
 
-void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& name,
-                                bool listedAsFile) {
-    const auto [mode, resumeAt, shuffle] = m_run.read([](const SlideShowState::Data& d) {
+void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& path,
+                                const QString& name, bool listedAsFile) {
+    const auto [mode, resumeAt, shuffle, excluded] = m_run.read([&](const SlideShowState::Data& d) {
         return std::tuple(static_cast<SourceMode>(d.settings.UseFileList),
-                          d.settings.CurScanFolderPos, d.settings.Shuffle != 0);
+                          d.settings.CurScanFolderPos, d.settings.Shuffle != 0, d.isExcluded(path));
     });
     if (mode == SourceMode::ScanFolder && shuffle) {
         m_cut = true;
@@ -177,17 +177,20 @@ void ScanFolderSource::meetFile(const PictureMatch& picture, const QString& name
     if (!isPicture(picture, passedOver && listedAsFile))
         return;
     m_counter = number;
-    if (passedOver)
+    if (passedOver || (mode == SourceMode::ScanFolder && excluded))
         return;
     const QString bitmapName = PictureTest::bitmapName(picture.upperPath);
 
     switch (mode) {
     case SourceMode::ScanFolder:
-        m_run.makeChange(picture.path, bitmapName, [number](SlideShowState::Data& d) {
-            d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
-            // A picture in order ends the shuffled round: Shuffle turned on again begins anew.
-            ShuffleRound().storeIn(d.settings, ShuffleRound::Source::ScanFolder);
-        });
+        m_run.makeChange(picture.path, bitmapName,
+                         [number](SlideShowState::Data& d) {
+                             d.settings.CurScanFolderPos = static_cast<std::int32_t>(number);
+                             // A picture in order ends the shuffled round: Shuffle turned on again
+                             // begins anew.
+                             ShuffleRound().storeIn(d.settings, ShuffleRound::Source::ScanFolder);
+                         },
+                         {PictureKind::FolderWalk, path});
         m_run.tipPicture(name);
         break;
     case SourceMode::FileList:
@@ -239,8 +242,11 @@ SourceResult ScanFolderSource::shuffledChange(const QString& startFolder) {
             moved.shown(candidate.key, candidate.walkPath);
             moved.storeIn(d.settings, ShuffleRound::Source::ScanFolder);
         };
-        // Gone since the walk found it: its turn passes without a change.
-        if (!RegularFile::isRegular(candidate.picture.path)) {
+        // Gone since the walk found it, or never to be shown again: its turn passes without a
+        // change.
+        if (!RegularFile::isRegular(candidate.picture.path) ||
+            m_run.read(
+                [&](const SlideShowState::Data& d) { return d.isExcluded(candidate.walkPath); })) {
             m_run.modify(passOn);
             continue;
         }
@@ -252,7 +258,8 @@ SourceResult ScanFolderSource::shuffledChange(const QString& startFolder) {
             [candidate, passOn](SlideShowState::Data& d) {
                 d.settings.CurScanFolderPos = static_cast<std::int32_t>(candidate.number);
                 passOn(d);
-            });
+            },
+            {PictureKind::FolderWalk, candidate.walkPath});
         m_run.tipPicture(candidate.tipName);
         m_run.waitForChange();
         stillShuffled();
@@ -302,7 +309,8 @@ void ScanFolderSource::showFromFileList(const QString& bitmapName) {
         return;
     }
     // The entry as stored: no picture test and no shortcut resolution in this branch.
-    m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files));
+    m_run.makeChange(*entry, bitmapName, WorkerRun::nextEntry(ListKind::Files),
+                     {PictureKind::FileList, *entry});
     m_run.tipPicture(PictureTest::lastComponent(*entry, QLatin1Char('/')));
 }
 
@@ -323,6 +331,7 @@ void ScanFolderSource::showFromUrlList(const QString& bitmapName) {
         m_run.tip(QString::fromLatin1(AppTexts::kTipFileNotFound));
         return;
     }
-    const bool converted = m_run.makeChange(local, bitmapName, advance, *entry);
+    const bool converted =
+        m_run.makeChange(local, bitmapName, advance, {PictureKind::UrlList, *entry});
     m_run.tipPicture(converted ? m_run.bitmapPath(bitmapName) : remoteName);
 }

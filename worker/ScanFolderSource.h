@@ -20,6 +20,8 @@ class WorkerRun;
 // before CurScanFolderPos without converting them, then shows one picture per change request.
 // If the mode is switched to a list during the pass, each picture met is the moment for
 // showing the list's next entry instead. At the end of a pass CurScanFolderPos is set to 0.
+// A picture never to be shown again is counted, so that the positions of the others stay, but
+// its turn passes without a change.
 //
 // With Shuffle on, a call makes one change instead, from the round's next pictures that a walk
 // of the whole tree found (ShuffleCandidates), walking again only when they are used up.
@@ -43,7 +45,9 @@ private:
     bool isPicture(const PictureMatch& picture, bool listedAsFile) const;
     std::optional<PictureMatch> testPicture(const PictureTest::Folder& folder, const QString& path,
                                             const QString& name);
-    void meetFile(const PictureMatch& picture, const QString& name, bool listedAsFile);
+    // `path` is the file's path as the walk met it, `name` its name.
+    void meetFile(const PictureMatch& picture, const QString& path, const QString& name,
+                  bool listedAsFile);
     void showFromFileList(const QString& bitmapName);
     void showFromUrlList(const QString& bitmapName);
 

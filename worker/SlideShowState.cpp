@@ -94,17 +94,31 @@ std::int32_t wrapPosition(std::int32_t& position, std::size_t count) {
     return position;
 }
 
+void SlideShowState::Data::excludedChanged() {
+    excludedNames.clear();
+    for (const ListEntry& entry : excludedList)
+        excludedNames.insert(entry.text());
+}
+
 std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind) {
     const EntryList& list = data.list(kind);
-    if (list.empty())
-        return std::nullopt;
     std::int32_t& position = data.position(kind);
-    // The round, not the position, says which entry comes next: the list may have been edited
-    // since the position was set (here or in the files while the program was not running), and
-    // with Shuffle just turned on the round begins at once. Only "Show now" has its way.
-    if (data.settings.Shuffle != 0 && (!data.chosenByHand(kind) || !inList(position, list.size())))
-        settleOnRound(data, kind, ShuffleRound::of(data.settings, roundSource(kind)).last());
-    return list[static_cast<std::size_t>(wrapPosition(position, list.size()))].text();
+    // An entry never to be shown again uses up its turn, in order as in a shuffled round.
+    for (std::size_t tries = 0; tries < list.size(); ++tries) {
+        // The round, not the position, says which entry comes next: the list may have been
+        // edited since the position was set (here or in the files while the program was not
+        // running), and with Shuffle just turned on the round begins at once. Only "Show now"
+        // has its way.
+        if (data.settings.Shuffle != 0 &&
+            (!data.chosenByHand(kind) || !inList(position, list.size())))
+            settleOnRound(data, kind, ShuffleRound::of(data.settings, roundSource(kind)).last());
+        const QString text =
+            list[static_cast<std::size_t>(wrapPosition(position, list.size()))].text();
+        if (!data.isExcluded(text))
+            return text;
+        advancePosition(data, kind);
+    }
+    return std::nullopt;
 }
 
 void advancePosition(SlideShowState::Data& data, ListKind kind) {

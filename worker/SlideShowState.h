@@ -1,8 +1,10 @@
 #pragma once
 
 #include "worker/ListEntry.h"
+#include "worker/PictureHistory.h"
 #include "worker/WallpaperSettings.h"
 
+#include <QSet>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -46,6 +48,16 @@ public:
         }
         bool fileChosenByHand = false;
         bool urlChosenByHand = false;
+
+        // The changes shown, and which of them is on the screen now.
+        PictureHistory history;
+        // "Never show again": the names the sources pass over, as each source names its
+        // pictures (the path the folder walk meets, a list entry's text). After every edit of
+        // the list, excludedChanged() brings the set of names in line with it.
+        EntryList excludedList;
+        QSet<QString> excludedNames;
+        void excludedChanged();
+        bool isExcluded(const QString& name) const { return excludedNames.contains(name); }
     };
 
     explicit SlideShowState(const WallpaperSettings& settings = {});
@@ -94,7 +106,8 @@ private:
 std::int32_t wrapPosition(std::int32_t& position, std::size_t count);
 
 // The text of the list's current entry, its position wrapped first (with Shuffle on, moved to
-// the round's next entry unless it was chosen by hand); nothing when the list is empty.
+// the round's next entry unless it was chosen by hand) and moved past the entries never to be
+// shown again; nothing when the list is empty or holds only those.
 std::optional<QString> currentEntry(SlideShowState::Data& data, ListKind kind);
 // Moves the list's position on to the next entry, back to 0 after the last; with Shuffle on, to
 // the next entry of the list's round (ShuffleRound), beginning a new round after the last.

@@ -8,7 +8,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 27> kTable{{
+const std::array<SettingEntry, 30> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -38,27 +38,32 @@ const std::array<SettingEntry, 27> kTable{{
     {"ShuffleFileLast", &W::ShuffleFileLast, "", false},
     {"ShuffleURLSeed", &W::ShuffleURLSeed, std::int64_t{0}, false},
     {"ShuffleURLLast", &W::ShuffleURLLast, "", false},
+    {"ChangeCommand", &W::ChangeCommand, ""},
+    {"FavouritesFolder", &W::FavouritesFolder, ""},
+    {"ShowOnLockScreen", &W::ShowOnLockScreen, std::int64_t{0}},
 }};
 
 // Kept in columns, so that settings added later change only the lines they add.
 // clang-format off
-constexpr std::array<const char*, 27> kLoadOrder{
+constexpr std::array<const char*, 30> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
     "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos",
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
-    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "ChangeCommand",
+    "FavouritesFolder", "ShowOnLockScreen"};
 
-constexpr std::array<const char*, 27> kSaveOrder{
+constexpr std::array<const char*, 30> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
     "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder",
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
-    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "ChangeCommand",
+    "FavouritesFolder", "ShowOnLockScreen"};
 // clang-format on
 
 } // namespace

@@ -51,6 +51,12 @@ struct WallpaperSettings {
     QString ShuffleFileLast;
     std::int32_t ShuffleURLSeed{};
     QString ShuffleURLLast;
+    // The picture on the screen: a command run after each change (empty: none), the folder
+    // "Copy to Favourites" fills (empty: Favourites::defaultFolder()), and whether the lock
+    // screen shows the desktop's picture too.
+    QString ChangeCommand;
+    QString FavouritesFolder;
+    std::int32_t ShowOnLockScreen{};
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);

@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/LogCategories.h"
 #include "resources/AppTexts.h"
+#include "worker/ShownAgain.h"
 #include "worker/TipChannel.h"
 
 #include <QCoreApplication>
@@ -57,6 +58,12 @@ QString unusedName(const QString& name, const QStringList& used) {
 void removeFile(const QString& path) {
     std::error_code ignored;
     fs::remove(fsPath(path), ignored);
+}
+
+// What the state calls the picture on the screen: a URL-list picture by its entry, any other
+// by the file converted.
+QString currentName(const ShownPicture& picture) {
+    return picture.kind == PictureKind::UrlList ? picture.name : picture.file;
 }
 
 } // namespace
@@ -124,12 +131,64 @@ void WorkerRun::waitForChange() {
         }
         finishChange();
     }
-    {
-        std::unique_lock lock(m_signalMutex);
-        m_signal.wait(lock, [this] { return m_changeRequested || m_stopRequested; });
-        m_changeRequested = false;
+    awaitSourceTurn();
+}
+
+void WorkerRun::awaitSourceTurn() {
+    do {
+        {
+            std::unique_lock lock(m_signalMutex);
+            m_signal.wait(lock, [this] { return m_changeRequested || m_stopRequested; });
+            m_changeRequested = false;
+        }
+        checkStop();
+    } while (showFromHistory());
+}
+
+bool WorkerRun::showFromHistory() {
+    for (;;) {
+        const std::optional<PictureHistory::Change> next =
+            modify([](SlideShowState::Data& d) { return d.history.takeNext(); });
+        if (!next)
+            return false;
+        // A change of which nothing is left passes its turn, as a picture gone does.
+        if (showAgain(*next))
+            return true;
     }
-    checkStop();
+}
+
+bool WorkerRun::showAgain(const PictureHistory::Change& change) {
+    std::vector<ShownAgain::Found> found;
+    for (const ShownPicture& picture : change.pictures)
+        if (std::optional<ShownAgain::Found> again = ShownAgain::find(*this, picture))
+            found.push_back(std::move(*again));
+    if (found.empty())
+        return false;
+    m_showingAgain = change.id;
+    struct Done {
+        std::optional<std::uint64_t>& id;
+        ~Done() { id.reset(); }
+    } done{m_showingAgain};
+    const Advance stay = [](SlideShowState::Data&) {};
+    const auto [layout, eachScreen] = read([](const SlideShowState::Data& d) {
+        return std::pair(d.settings.Layout, d.settings.EachScreen != 0);
+    });
+    std::vector<ScreenMetrics> screens = currentScreens();
+    // A change over several screens is shown again over the screens there are now; one
+    // picture of it when the desktop shows one for all.
+    if (eachScreen && screens.size() > 1)
+        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
+    else
+        found.resize(1);
+    for (const ShownAgain::Found& again : found) {
+        if (m_change && m_change->complete())
+            break;
+        makeChange(again.file, again.bitmapName, stay, again.picture);
+        tipPicture(again.picture.displayName());
+    }
+    if (m_change)
+        finishChange();
+    return true;
 }
 
 void WorkerRun::beginAttempt() {
@@ -141,6 +200,7 @@ void WorkerRun::waitAfterNothingShown() {
     // The attempt's own changes (a wrapped position) are not a reason to try again.
     checkStop();
     const std::uint64_t revision = m_state.revision();
+    bool requested = false;
     {
         std::unique_lock lock(m_signalMutex);
         m_signal.wait(lock, [&] {
@@ -149,9 +209,13 @@ void WorkerRun::waitAfterNothingShown() {
         m_signal.wait_until(lock, m_attemptStart + kRetrySpacing,
                             [this] { return m_stopRequested; });
         // Requests made meanwhile are answered by the one retry that follows.
+        requested = m_changeRequested;
         m_changeRequested = false;
     }
     checkStop();
+    // Going back does not wait for the source to have something to show.
+    if (requested && showFromHistory())
+        awaitSourceTurn();
 }
 
 void WorkerRun::waitForLists() {
@@ -269,16 +333,16 @@ void WorkerRun::emptyWallpaperFolder() const {
 }
 
 bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
-                           const QString& shownAs) {
+                           const ShownPicture& picture) {
     if (m_change)
-        return takeForScreen(source, bitmapName, advance, shownAs);
+        return takeForScreen(source, bitmapName, advance, picture);
     const auto [layout, eachScreen] = read([](const SlideShowState::Data& d) {
         return std::pair(d.settings.Layout, d.settings.EachScreen != 0);
     });
     std::vector<ScreenMetrics> screens = currentScreens();
     if (eachScreen && screens.size() > 1) {
         m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
-        return takeForScreen(source, bitmapName, advance, shownAs);
+        return takeForScreen(source, bitmapName, advance, picture);
     }
 
     const QString bitmap = bitmapPath(bitmapName);
@@ -290,12 +354,13 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, con
         if (folderReady)
             emptyWallpaperFolder();
     }
+    const ScreenMetrics screen = ScreenInfo::primaryOf(screens);
+    ShownPicture shownPicture = picture;
+    shownPicture.screen = screen.name;
+    shownPicture.file = source;
+    shownPicture.bitmap = shownPicture.screenBitmap = bitmap;
     const bool shown = folderReady && m_services.convert &&
-                       convertAndApply(source, bitmap, layout, ScreenInfo::primaryOf(screens),
-                                       [&](SlideShowState::Data& d) {
-                                           advance(d);
-                                           d.currentPicture = shownAs.isEmpty() ? source : shownAs;
-                                       });
+                       convertAndApply(source, bitmap, layout, screen, shownPicture, advance);
     // A picture that was not shown uses up its turn all the same.
     if (!shown)
         modify(advance);
@@ -316,7 +381,8 @@ bool WorkerRun::convert(const QString& source, const QString& staging, std::int3
 }
 
 bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                                const ScreenMetrics& screen, const Advance& onShown) {
+                                const ScreenMetrics& screen, ShownPicture picture,
+                                const Advance& advance) {
     // Removed on every way out; after the move into place there is nothing left to remove.
     struct Staged {
         fs::path path;
@@ -340,14 +406,32 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
     }
     if (m_services.apply)
         m_services.apply(bitmap, layout);
+    if (picture.kind == PictureKind::UrlList)
+        picture.file = ShownAgain::keepDownload(picture.file, 0);
     // Under the same gate as the application: a stop can no longer come between the two and
     // leave the picture just shown to be shown again after a restart.
-    m_state.modify(onShown);
+    noteShown({picture}, advance);
     return true;
 }
 
+void WorkerRun::noteShown(const std::vector<ShownPicture>& pictures, const Advance& advance) {
+    m_state.modify([&](SlideShowState::Data& d) {
+        advance(d);
+        QStringList names;
+        for (const ShownPicture& picture : pictures)
+            names.append(currentName(picture));
+        d.currentPicture = names.join(QStringLiteral(", "));
+        if (m_showingAgain)
+            d.history.reshown(*m_showingAgain, pictures);
+        else
+            d.history.record(pictures);
+    });
+    if (m_services.changed)
+        m_services.changed(pictures);
+}
+
 bool WorkerRun::takeForScreen(const QString& source, const QString& bitmapName,
-                              const Advance& advance, const QString& shownAs) {
+                              const Advance& advance, const ShownPicture& picture) {
     ScreenChange& change = *m_change;
     const std::size_t screen = change.parts.size();
     const QString staging = stagingPath(QStringLiteral("-%1").arg(screen + 1));
@@ -361,7 +445,8 @@ bool WorkerRun::takeForScreen(const QString& source, const QString& bitmapName,
                            convert(source, staging, change.layout, change.screens[screen]);
     if (converted) {
         change.parts.push_back({staging, bitmapName});
-        change.shown.append(shownAs.isEmpty() ? source : shownAs);
+        change.pictures.push_back(picture);
+        change.pictures.back().file = source;
     } else {
         removeFile(staging);
         ++change.failed;
@@ -420,9 +505,12 @@ void WorkerRun::finishChange() {
                                .arg(to, reason(error));
                 return to;
             };
+            QString spanned;
             if (m_services.compose) {
-                if (composedOk && m_services.applySpanned)
-                    m_services.applySpanned(putInPlace(composed, change.parts.front().bitmapName));
+                if (composedOk && m_services.applySpanned) {
+                    spanned = putInPlace(composed, change.parts.front().bitmapName);
+                    m_services.applySpanned(spanned);
+                }
             } else {
                 QStringList names;
                 std::vector<QString> placed;
@@ -435,12 +523,31 @@ void WorkerRun::finishChange() {
                 if (m_services.applyEach)
                     m_services.applyEach(staged, change.layout);
             }
-            m_state.modify([&change](SlideShowState::Data& d) {
-                d.currentPicture = change.shown.join(QStringLiteral(", "));
-            });
+            noteShown(screenPictures(change, staged, spanned), [](SlideShowState::Data&) {});
         }
     }
     tip(QString::fromLatin1(AppTexts::kTipPrefix) + change.names.join(QStringLiteral(", ")));
+}
+
+std::vector<ShownPicture> WorkerRun::screenPictures(const ScreenChange& change,
+                                                    const std::vector<ScreenBitmap>& staged,
+                                                    const QString& spanned) const {
+    std::vector<QString> files;
+    for (std::size_t i = 0; i < change.pictures.size(); ++i)
+        files.push_back(change.pictures[i].kind == PictureKind::UrlList
+                            ? ShownAgain::keepDownload(change.pictures[i].file, i)
+                            : change.pictures[i].file);
+    std::vector<ShownPicture> pictures;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        const std::size_t part = i % change.pictures.size();
+        ShownPicture picture = change.pictures[part];
+        picture.file = files[part];
+        picture.screen = staged[i].screen.name;
+        picture.screenBitmap = staged[i].bitmap;
+        picture.bitmap = spanned.isEmpty() ? staged[i].bitmap : spanned;
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
 }
 
 QString WorkerRun::download(const QString& remoteName) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "worker/ChangeServices.h"
+#include "worker/PictureHistory.h"
 #include "worker/PictureTest.h"
 #include "worker/SlideShowState.h"
 
@@ -32,6 +33,11 @@ class TipChannel;
 // when every screen has its picture, or when the source stops for a wait before that (it had
 // nothing more to show), screens left over showing the pictures taken again; only then is the
 // next change request awaited. The sources need not know.
+//
+// Every change a source makes is recorded in the history. A change request while the history
+// has a change to show (going back, or forward again after that) shows that change again,
+// converted anew from its source, with no source called and no position moved; the source is
+// asked for a new picture only once the newest change is on the screen again.
 class WorkerRun {
 public:
     // How a change moves its source's position on, applied under the state's lock.
@@ -65,6 +71,7 @@ public:
     // The stop test: throws Stopped when a stop was requested.
     void checkStop();
     // Change steps 7 and 8: waits for a change request (consuming it), then the stop test.
+    // Requests that the history answers are answered here, until it is the source's turn.
     void waitForChange();
     // After a call of a source that had nothing to show: waits for a change request, a stop,
     // or a change of the shared state, and in any case until a second has passed since the
@@ -112,9 +119,11 @@ public:
     // under a name of this run's own and moved into place under the gate, so a run stopped
     // meanwhile leaves nothing behind and never replaces its successor's bitmap. True when
     // the bitmap was converted and put in place; the state's current picture is then
-    // `shownAs`, or `source` when that is empty (with several screens, every screen's, joined).
+    // `picture`'s name for a URL-list picture, else `source` (with several screens, every
+    // screen's, joined), and the change is recorded in the history as `picture` (its kind and
+    // name) and announced to the `changed` service.
     bool makeChange(const QString& source, const QString& bitmapName, const Advance& advance,
-                    const QString& shownAs = {});
+                    const ShownPicture& picture);
     // Whether a change over several screens has taken some pictures and waits for more.
     bool changePending() const { return m_change.has_value(); }
     // Removes what an unfinished change over several screens left (its private bitmaps).
@@ -140,8 +149,8 @@ private:
         std::int32_t layout = 0;
         std::vector<Part> parts; // converted, for screens 0, 1, ... in order
         std::size_t failed = 0;
-        QStringList names; // every picture taken, for the tip
-        QStringList shown; // the pictures converted, for the state's current picture
+        QStringList names;                  // every picture taken, for the tip
+        std::vector<ShownPicture> pictures; // the pictures converted, with their parts
         bool stepTaken = false;
 
         bool complete() const { return parts.size() == screens.size() || failed >= screens.size(); }
@@ -155,12 +164,30 @@ private:
     // Converts into `staging`; a stop ends the conversion at once (false, or Stopped thrown).
     bool convert(const QString& source, const QString& staging, std::int32_t layout,
                  const ScreenMetrics& screen);
-    // Runs `onShown` on the state, under the gate, once the bitmap is applied.
+    // Once the bitmap is applied, under the gate: advances the source and notes `picture` as
+    // shown.
     bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                         const ScreenMetrics& screen, const Advance& onShown);
+                         const ScreenMetrics& screen, ShownPicture picture, const Advance& advance);
     bool takeForScreen(const QString& source, const QString& bitmapName, const Advance& advance,
-                       const QString& shownAs);
+                       const ShownPicture& picture);
     void finishChange();
+    // The pictures of a change over several screens as each screen shows them: `staged`
+    // holds each screen's bitmap, `spanned` the one over all of them where the desktop takes
+    // one.
+    std::vector<ShownPicture> screenPictures(const ScreenChange& change,
+                                             const std::vector<ScreenBitmap>& staged,
+                                             const QString& spanned) const;
+    // Under the gate, with the change applied: the source's advance, the state's current
+    // picture, the history, and the `changed` service.
+    void noteShown(const std::vector<ShownPicture>& pictures, const Advance& advance);
+
+    // Waits for change requests, showing changes of the history for them, until one is the
+    // source's turn.
+    void awaitSourceTurn();
+    // The history's change for a change request, passing over the changes that are gone;
+    // false when it is the source's turn.
+    bool showFromHistory();
+    bool showAgain(const PictureHistory::Change& change);
     QString stagingPath(const QString& suffix) const;
     std::vector<ScreenMetrics> currentScreens() const;
     bool stopRequested();
@@ -190,4 +217,6 @@ private:
     std::chrono::steady_clock::time_point m_attemptStart{};
     // Worker thread only.
     std::optional<ScreenChange> m_change;
+    // The history's change being shown again, which is not recorded as a new one.
+    std::optional<std::uint64_t> m_showingAgain;
 };

@@ -92,6 +92,7 @@ AppPaths AppPaths::detect(const QString& programPath) {
     const QString stem = listStem(program, paths.dataDir);
     paths.fileListPath = stem + QStringLiteral(".txt");
     paths.urlListPath = stem + QStringLiteral("_Url.txt");
+    paths.excludedListPath = stem + QStringLiteral("_Never.txt");
 
     for (const QString& candidate : runtimeDirCandidates(paths.appName)) {
         if (ensurePrivateDir(candidate) &&

@@ -3,10 +3,14 @@
 #include "platform/IniProfile.h"
 #include "platform/linux/DBusScreenLockWatcher.h"
 #include "platform/linux/DesktopWallpaperChooser.h"
+#include "platform/linux/FreedesktopShell.h"
 #include "platform/linux/LinuxConverterProcess.h"
+#include "platform/linux/LinuxLockScreen.h"
 #include "platform/linux/SymlinkShortcutResolver.h"
 #include "platform/linux/UPowerWatcher.h"
 #include "platform/linux/XdgAutostart.h"
+
+#include <QDir>
 
 #include <sys/stat.h>
 
@@ -44,5 +48,15 @@ PlatformServices PlatformServices::create(const QString& programPath) {
         QDBusConnection::sessionBus(), QDBusConnection::systemBus(),
         qEnvironmentVariable("XDG_SESSION_ID"));
     services.powerSource = std::make_unique<UPowerWatcher>(QDBusConnection::systemBus());
+    services.desktopShell = std::make_unique<FreedesktopShell>(QDBusConnection::sessionBus(),
+                                                               FreedesktopShell::runsSandboxed());
+    const auto xdgDir = [](const char* variable, const char* fallback) {
+        const QString value = qEnvironmentVariable(variable);
+        return QDir::isAbsolutePath(value) ? value : QDir::homePath() + QLatin1String(fallback);
+    };
+    services.lockScreen = std::make_unique<LinuxLockScreen>(
+        LinuxLockScreen::desktopOf(services.desktopWallpaper->name()),
+        xdgDir("XDG_STATE_HOME", "/.local/state") + QLatin1Char('/') + services.paths.appName,
+        xdgDir("XDG_CONFIG_HOME", "/.config"));
     return services;
 }

@@ -1,10 +1,12 @@
 #include "app/TrayWindow.h"
 #include "app/ListFile.h"
+#include "app/PictureActions.h"
 #include "app/SettingsStore.h"
 #include "app/TrayServices.h"
 #include "platform/AppPaths.h"
 #include "platform/IniProfile.h"
 #include "tests/support/QtTestApp.h"
+#include "tests/support/RecordingShell.h"
 #include "worker/SlideShowControl.h"
 #include "worker/SlideShowState.h"
 #include "worker/TipChannel.h"
@@ -48,6 +50,7 @@ public:
     void storeOldWallpaper() override { m_events.push_back("store"); }
     void restoreOldWallpaper() override { m_events.push_back("restore"); }
     void updateAutorun(bool on) override { m_events.push_back(on ? "autorun on" : "autorun off"); }
+    void updateLockScreen(bool on) override { lockScreen = on; }
     bool askRestoreOldWallpaper() override {
         m_events.push_back("ask");
         return answerYes;
@@ -66,6 +69,7 @@ public:
     void cancelModalDialog() override { m_events.push_back("cancel"); }
 
     bool answerYes = true;
+    bool lockScreen = false;
     std::function<void()> whileOpen;
 
 private:
@@ -79,6 +83,8 @@ protected:
         // The lists' folder does not exist yet, as for an installed program's first start.
         m_paths.fileListPath = m_dir.filePath(QStringLiteral("data/t.txt"));
         m_paths.urlListPath = m_dir.filePath(QStringLiteral("data/t_Url.txt"));
+        m_paths.excludedListPath = m_dir.filePath(QStringLiteral("data/t_Never.txt"));
+        m_paths.dataDir = m_dir.filePath(QStringLiteral("data"));
     }
 
     std::unique_ptr<TrayWindow> makeWindow(bool answerYes = true) {
@@ -88,7 +94,8 @@ protected:
                                                                 .paths = m_paths,
                                                                 .tips = m_tips,
                                                                 .slideShow = m_slideShow,
-                                                                .services = m_services});
+                                                                .services = m_services,
+                                                                .pictures = m_pictures});
     }
 
     QAction* menuAction(const QString& text, TrayWindow& window) {
@@ -107,6 +114,13 @@ protected:
     Events m_events;
     RecordingSlideShow m_slideShow{m_events};
     RecordingServices m_services{m_events};
+    RecordingShell m_shell;
+    PictureActions m_pictures{{.state = m_state,
+                               .shell = m_shell,
+                               .resolveShortcut = [](const QString& path) { return path; },
+                               .fileListPath = m_paths.fileListPath,
+                               .excludedListPath = m_paths.excludedListPath,
+                               .changeNow = [this] { m_events.push_back("change"); }}};
 };
 
 TEST_F(TrayWindowTest, StartRecordsWallpaperLoadsEverythingThenStartsTheWorker) {
@@ -123,9 +137,48 @@ TEST_F(TrayWindowTest, StartRecordsWallpaperLoadsEverythingThenStartsTheWorker) 
     EXPECT_EQ(QFile(m_paths.urlListPath).size(), 4);
     QStringList texts;
     for (QAction* action : window->menu()->actions())
-        texts << action->text();
+        if (action->isVisible())
+            texts << action->text();
     EXPECT_EQ(texts, (QStringList{"Tessaron Properties", "Change now", "Suspend", "About Tessaron",
-                                  "", "Exit"}));
+                                  "Previous picture", "Recent pictures", "", "Exit"}));
+}
+
+TEST_F(TrayWindowTest, ThePictureOnTheScreenHasASubmenuAndTheHistoryItsEntries) {
+    auto window = makeWindow();
+    const QString picture = m_dir.filePath(QStringLiteral("sea.jpg"));
+    QFile(picture).open(QIODevice::WriteOnly);
+    m_state.modify([&](SlideShowState::Data& d) {
+        d.history.record({{PictureKind::FolderWalk, picture, {}, picture, {}, {}}});
+        d.history.record({{PictureKind::UrlList, "ftp://s/dunes.gif", {}, {}, {}, {}},
+                          {PictureKind::FileList, picture, {}, picture, {}, {}}});
+    });
+    window->applyTip(QStringLiteral("Tessaron - dunes.gif, sea.jpg"));
+    // A submenu for each picture on the screen, after "Recent pictures"; a server's picture
+    // has no folder and nothing for the trash.
+    const QList<QAction*> actions = window->menu()->actions();
+    const auto entries = [](QAction* action) {
+        QStringList texts;
+        for (QAction* entry : action->menu()->actions())
+            texts << entry->text();
+        return texts;
+    };
+    ASSERT_EQ(actions.size(), 10);
+    EXPECT_EQ(actions[6]->text(), "dunes.gif");
+    EXPECT_EQ(entries(actions[6]),
+              (QStringList{"Open picture", "Copy to Favourites", "Never show again"}));
+    EXPECT_EQ(actions[7]->text(), "sea.jpg");
+    EXPECT_EQ(entries(actions[7]),
+              (QStringList{"Open picture", "Show in folder", "Copy to Favourites", "Move to trash",
+                           "Never show again"}));
+    EXPECT_EQ(entries(actions[5]), (QStringList{"dunes.gif, sea.jpg", "sea.jpg"}));
+    actions[7]->menu()->actions()[1]->trigger();
+    EXPECT_EQ(m_shell.calls, QStringList{"show " + picture});
+
+    // Going back asks for the change before at once; so does a recent one.
+    m_events.clear();
+    menuAction(QStringLiteral("Previous picture"), *window)->trigger();
+    actions[5]->menu()->actions()[0]->trigger();
+    EXPECT_EQ(m_events, (Events{"change", "change"}));
 }
 
 TEST_F(TrayWindowTest, MenuCommandsDriveTheSlideShow) {

@@ -276,6 +276,26 @@ TEST_F(SlideShowTest, FtpModeDownloadsTheUrlListInItsOwnOrder) {
     pick("Change now");
     EXPECT_TRUE(waitForColour(kGreen)) << "the list wraps round";
 
+    // A server's picture has no folder and stays out of the trash; one line says why.
+    auto trash = m_session.program().start({"--trash"});
+    ASSERT_TRUE(waitForExit(*trash));
+    EXPECT_EQ(trash->exitCode(), 1);
+    const QByteArray why = trash->readAllStandardError();
+    EXPECT_EQ(why.count('\n'), 1) << why.constData();
+    // Never again: the next picture at once, and b.bmp is not fetched again.
+    EXPECT_EQ(command("--never-again").first, 0);
+    EXPECT_TRUE(waitForColour(kRed));
+    const auto fetched = [&](const char* name) {
+        return server.commands().filter(QStringLiteral("RETR ") + name).size();
+    };
+    const qsizetype before = fetched("b.bmp");
+    for (int i = 0; i < 2; ++i) {
+        const qsizetype a = fetched("a.jpg");
+        pick("Change now");
+        ASSERT_TRUE(waitUntil([&] { return fetched("a.jpg") > a; }));
+    }
+    EXPECT_EQ(fetched("b.bmp"), before);
+
     m_process->terminate();
     ASSERT_TRUE(waitForExit(*m_process));
     EXPECT_EQ(server.openConnections(), 0);
@@ -297,17 +317,21 @@ TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
     auto [code, status] = command("--status");
     EXPECT_EQ(code, 0);
     const QStringList lines = status.split('\n');
-    ASSERT_EQ(lines.size(), 7) << status.toStdString();
+    ASSERT_EQ(lines.size(), 9) << status.toStdString();
     EXPECT_EQ(
         lines.mid(0, 4),
         (QStringList{"Suspended: no", "PausedBy: none", "SourceMode: scan-folder",
                      "CurrentPicture: " + m_pictures +
                          "/1\\nSuspended: yes\\nSecondsToNextChange: 0\\e]2;owned\\x07.jpg"}));
-    EXPECT_TRUE(tip().startsWith("Tessaron - 1\\nSuspended: yes\\n")) << tip().toStdString();
+    // The tip follows the picture on the screen by a moment.
+    EXPECT_TRUE(waitUntil([&] { return tip().startsWith("Tessaron - 1\\nSuspended: yes\\n"); }))
+        << tip().toStdString();
     EXPECT_TRUE(lines[4].startsWith("SecondsToNextChange: ")) << status.toStdString();
     // The output's name, its place on the desktop and its work area.
     EXPECT_TRUE(lines[5].startsWith("Screens: ")) << lines[5].toStdString();
     EXPECT_TRUE(lines[5].endsWith(" 640x480+0+0, work area 640x480+0+0")) << lines[5].toStdString();
+    EXPECT_EQ(lines.mid(6, 2),
+              (QStringList{"History: 0", "Favourites: " + m_pictures + "/Tessaron Favourites"}));
 
     EXPECT_EQ(command("--next").first, 0);
     EXPECT_TRUE(waitForColour(kGreen));
@@ -334,6 +358,48 @@ TEST_F(SlideShowTest, TheCommandLineDrivesTheRunningCopy) {
     EXPECT_EQ(profileValue("Settings/CurScanFolderPos"), QStringLiteral("3"));
     EXPECT_TRUE(nearColour(shown(), kGreen));
     EXPECT_EQ(command("--status").first, 1);
+}
+
+TEST_F(SlideShowTest, GoingBackShowsThePicturesInOrderTheHistoryOutlivesAKillAndTrashLasts) {
+    ASSERT_TRUE(m_session.isReady());
+    std::vector<QColor> colours;
+    for (int i = 0; i < 10; ++i) {
+        colours.push_back(QColor::fromHsv(i * 36, 255, 220));
+        ASSERT_TRUE(writeSolidPicture(m_pictures + QStringLiteral("/p%1.bmp").arg(i), colours[i]));
+    }
+    writeProfile({{"Minute", "10"}});
+    start();
+    ASSERT_TRUE(waitForColour(colours[0]));
+    for (int i = 1; i < 10; ++i) {
+        ASSERT_EQ(command("--next").first, 0);
+        ASSERT_TRUE(waitForColour(colours[i])) << i;
+    }
+    for (int i = 8; i >= 6; --i) {
+        ASSERT_EQ(command("--previous").first, 0);
+        ASSERT_TRUE(waitForColour(colours[i])) << i;
+    }
+    EXPECT_TRUE(command("--status").second.contains("\nHistory: 3\n"));
+
+    // Killed, the program has kept its history: after the new start's first picture, going
+    // back shows the last one before the kill.
+    m_process->kill();
+    ASSERT_TRUE(waitForExit(*m_process));
+    m_process = m_session.program().start();
+    ASSERT_TRUE(waitForColour(colours[0]));
+    ASSERT_EQ(command("--previous").first, 0);
+    ASSERT_TRUE(waitForColour(colours[9]));
+
+    // To the trash, and the newest comes again; the walk then never shows it.
+    ASSERT_EQ(command("--trash").first, 0);
+    ASSERT_TRUE(waitForColour(colours[0]));
+    EXPECT_TRUE(QFile::exists(m_session.program().dir() + "/.local/share/Trash/files/p9.bmp"));
+    EXPECT_FALSE(QFile::exists(m_pictures + "/p9.bmp"));
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 0}) {
+        ASSERT_EQ(command("--next").first, 0);
+        ASSERT_TRUE(waitForColour(colours[i])) << i;
+    }
+    m_process->terminate();
+    ASSERT_TRUE(waitForExit(*m_process));
 }
 
 TEST_F(SlideShowTest, ALockedScreenOrTheBatteryHoldsTheCountAndTheEndBringsNoBurst) {
@@ -407,7 +473,9 @@ TEST_F(SlideShowTest, SecondStartLeavesTheRunningSlideShowAlone) {
     ASSERT_TRUE(writeSolidPicture(m_pictures + "/2.jpg", kGreen));
     writeProfile({{"Minute", "10"}});
     start();
+    // The tip follows the picture, after the history has been written.
     ASSERT_TRUE(waitForColour(kRed));
+    ASSERT_TRUE(waitUntil([&] { return tip() == QStringLiteral("Tessaron - 1.jpg"); }));
 
     auto second = m_session.program().start();
     ASSERT_TRUE(waitForExit(*second));

@@ -32,6 +32,22 @@ bool barShowsIcon(const QImage& shot) {
     return orange && blue;
 }
 
+// The user's profile, scanning `pictures`, owned by the user.
+bool writeUserProfile(const ProgramUnderTest& program, const SwaySession& sway,
+                      const QString& pictures) {
+    const QString config = program.userHome() + QStringLiteral("/.config/Halvik");
+    QDir().mkpath(config);
+    {
+        QSettings profile(config + QStringLiteral("/tessaron.ini"), QSettings::IniFormat);
+        profile.setValue(QStringLiteral("Settings/StartPath"), pictures);
+        profile.setValue(QStringLiteral("Settings/AutoRun"), 0);
+    }
+    for (const QString& path : {config, config + QStringLiteral("/tessaron.ini")})
+        if (::chown(QFile::encodeName(path).constData(), sway.uid(), sway.uid()) != 0)
+            return false;
+    return true;
+}
+
 TEST(SwayDesktopTest, FromStartToExitAsANativeClientWithItsIconInSwaybar) {
     ensureQtApplication();
     SwaySession sway({{{800, 600}, {0, 0}, 1}}, {}, true);
@@ -45,15 +61,7 @@ TEST(SwayDesktopTest, FromStartToExitAsANativeClientWithItsIconInSwaybar) {
     const QString pictures = program.dir() + QStringLiteral("/Pictures");
     ASSERT_TRUE(writeSolidPicture(pictures + "/a.bmp", kRed, 200, 150));
     ASSERT_TRUE(writeSolidPicture(pictures + "/b.bmp", kGreen, 200, 150));
-    const QString config = program.userHome() + QStringLiteral("/.config/Halvik");
-    QDir().mkpath(config);
-    {
-        QSettings profile(config + QStringLiteral("/tessaron.ini"), QSettings::IniFormat);
-        profile.setValue(QStringLiteral("Settings/StartPath"), pictures);
-        profile.setValue(QStringLiteral("Settings/AutoRun"), 0);
-    }
-    for (const QString& path : {config, config + QStringLiteral("/tessaron.ini")})
-        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), sway.uid(), sway.uid()), 0);
+    ASSERT_TRUE(writeUserProfile(program, sway, pictures));
     ASSERT_FALSE(barShowsIcon(sway.grab("HEADLESS-1")));
 
     std::unique_ptr<QProcess> process = program.start();
@@ -110,6 +118,48 @@ TEST(SwayDesktopTest, FromStartToExitAsANativeClientWithItsIconInSwaybar) {
     EXPECT_EQ(process->exitCode(), 0);
     EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(ownSwaybg.front())));
     EXPECT_TRUE(centreIs(kGreen));
+}
+
+TEST(SwayDesktopTest, TenChangesThenThreeTimesBackShowThePicturesInOrder) {
+    ensureQtApplication();
+    // With a bar: the desktop then has a session bus the user can reach.
+    SwaySession sway({{{400, 300}, {0, 0}, 1}}, {}, true);
+    ASSERT_TRUE(sway.isRunning()) << sway.failure().toStdString();
+    ProgramUnderTest program;
+    program.runAsUser(sway.uid());
+    sway.addClientEnvironment(program.environment());
+    const QString pictures = program.dir() + QStringLiteral("/Pictures");
+    std::vector<QColor> colours;
+    for (int i = 0; i < 10; ++i) {
+        colours.push_back(QColor::fromHsv(i * 36, 255, 220));
+        ASSERT_TRUE(
+            writeSolidPicture(pictures + QStringLiteral("/p%1.bmp").arg(i), colours[i], 400, 300));
+    }
+    ASSERT_TRUE(writeUserProfile(program, sway, pictures));
+    std::unique_ptr<QProcess> process = program.start();
+    const auto shows = [&](int i) {
+        return waitUntil(
+            [&] {
+                const QImage shot = sway.grab("HEADLESS-1");
+                return !shot.isNull() && nearColour(shot.pixelColor(200, 200), colours[i]);
+            },
+            kBoundMs);
+    };
+    const auto command = [&](const char* option) {
+        auto run = program.start({QString::fromLatin1(option)});
+        return waitForExit(*run) && run->exitCode() == 0;
+    };
+    ASSERT_TRUE(shows(0)) << process->readAllStandardError().constData();
+    for (int i = 1; i < 10; ++i) {
+        ASSERT_TRUE(command("--next"));
+        ASSERT_TRUE(shows(i)) << i;
+    }
+    for (int i = 8; i >= 6; --i) {
+        ASSERT_TRUE(command("--previous"));
+        ASSERT_TRUE(shows(i)) << i;
+    }
+    process->terminate();
+    ASSERT_TRUE(waitForExit(*process));
 }
 
 } // namespace

@@ -10,7 +10,8 @@ namespace {
 QStringList labels(const std::vector<SniWatcher::MenuItem>& items) {
     QStringList result;
     for (const auto& item : items)
-        result << (item.separator ? QStringLiteral("-") : item.label);
+        if (item.visible)
+            result << (item.separator ? QStringLiteral("-") : item.label);
     return result;
 }
 
@@ -59,8 +60,8 @@ TEST(TrayIconTest, IconShowsTipAndMenuAndExitsThroughItsMenu) {
 
     EXPECT_TRUE(waitUntil([&] { return session.tray().toolTip(icon).startsWith("Tessaron"); }));
     EXPECT_EQ(labels(session.tray().menu(icon)),
-              (QStringList{"Tessaron Properties", "Change now", "Suspend", "About Tessaron", "-",
-                           "Exit"}));
+              (QStringList{"Tessaron Properties", "Change now", "Suspend", "About Tessaron",
+                           "Previous picture", "Recent pictures", "-", "Exit"}));
 
     EXPECT_FALSE(checked(session.tray().menu(icon), QStringLiteral("Suspend")));
     ASSERT_TRUE(session.tray().clickMenuItem(icon, QStringLiteral("Suspend")));

@@ -58,6 +58,11 @@ void FakeBusService::emitSignal(const QString& path, const QString& interface, c
     m_bus.send(signal);
 }
 
+QList<QDBusMessage> FakeBusService::calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+}
+
 QString FakeBusService::introspect(const QString&) const {
     return {};
 }
@@ -67,6 +72,7 @@ bool FakeBusService::handleMessage(const QDBusMessage& message, const QDBusConne
         return false;
     const QVariantList arguments = message.arguments();
     std::lock_guard lock(m_mutex);
+    m_calls.append(message);
     if (message.interface() == kProperties && message.member() == QStringLiteral("Get")) {
         const QString property =
             key(message.path(), arguments.value(0).toString(), arguments.value(1).toString());

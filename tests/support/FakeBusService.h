@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QMap>
 #include <QString>
@@ -28,6 +29,8 @@ public:
                      const QVariant& value);
     void emitSignal(const QString& path, const QString& interface, const QString& name,
                     const QVariantList& arguments);
+    // Every method call received, in order (property reads too).
+    QList<QDBusMessage> calls() const;
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
@@ -36,7 +39,8 @@ private:
     QString m_connectionName;
     QDBusConnection m_bus;
     QString m_name;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     QMap<QString, QVariantList> m_replies; // "path interface.member"
     QMap<QString, QVariant> m_properties;  // "path interface.name"
+    QList<QDBusMessage> m_calls;
 };

@@ -44,6 +44,7 @@ void readLayout(const QDBusArgument& argument, std::vector<SniWatcher::MenuItem>
             properties.value(QStringLiteral("type")).toString() == QLatin1String("separator");
         item.checkable = properties.contains(QStringLiteral("toggle-type"));
         item.checked = properties.value(QStringLiteral("toggle-state")).toInt() == 1;
+        item.visible = properties.value(QStringLiteral("visible"), true).toBool();
         items.push_back(item);
     }
     argument.beginArray();

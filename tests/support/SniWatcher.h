@@ -30,6 +30,7 @@ public:
         bool checkable = false;
         bool checked = false;
         bool separator = false;
+        bool visible = true; // a host leaves out the items that are not
     };
 
     // The item's tip (its tool-tip title), or a null string when it cannot be read.

@@ -125,6 +125,9 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     s.AllPictureTypes = 1;
     s.EachScreen = 1;
     s.Shuffle = 1;
+    s.ChangeCommand = QStringLiteral("wal -i %f");
+    s.FavouritesFolder = QStringLiteral("/kept");
+    s.ShowOnLockScreen = 1;
     PropertiesDialog& dialog = open(s);
     EXPECT_EQ(edit(T::IdFtpPassword)->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog.readForm());
@@ -269,6 +272,17 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     dialog.fileListView()->focusRow(0);
     button(T::IdMoveDown)->click();
     button(T::IdDelete)->click();
+    // The exclusion list gives up even its last entry, at once.
+    m_state.modify([](SlideShowState::Data& d) {
+        d.excludedList = {*ListEntry::fromText(QStringLiteral("/never.jpg"))};
+        d.excludedChanged();
+    });
+    dialog.refillLists();
+    qobject_cast<FileDropList*>(dialog.control(T::IdExcludedList))->focusRow(0);
+    button(T::IdRemoveExcluded)->click();
+    EXPECT_TRUE(m_state.read([](const SlideShowState::Data& d) {
+        return d.excludedList.empty() && !d.isExcluded(QStringLiteral("/never.jpg"));
+    }));
     EXPECT_FALSE(applyEnabled());
 
     const auto enables = [&](const std::function<void()>& event) {
@@ -285,6 +299,9 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_TRUE(enables([&] { button(T::IdAllPictureTypes)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdEachScreen)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdShuffle)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdShowOnLockScreen)->click(); }));
+    EXPECT_TRUE(enables([&] { edit(T::IdChangeCommand)->setText(QStringLiteral("x %f")); }));
+    EXPECT_TRUE(enables([&] { edit(T::IdFavouritesFolder)->setText(QStringLiteral("/f")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdMinute)->setText(QStringLiteral("11")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdHour)->setText(QStringLiteral("2")); }));
     EXPECT_TRUE(enables([&] { edit(T::IdSeconds)->setText(QStringLiteral("5")); }));

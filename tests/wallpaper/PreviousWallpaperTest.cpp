@@ -1,9 +1,11 @@
 #include "wallpaper/PreviousWallpaper.h"
 #include "platform/DesktopWallpaper.h"
 #include "platform/IniProfile.h"
+#include "platform/LockScreenPicture.h"
 #include "platform/linux/RgbImage.h"
 #include "platform/linux/X11Wallpaper.h"
 #include "tests/support/XvfbServer.h"
+#include "wallpaper/PreviousLockScreen.h"
 #include "wallpaper/WallpaperApplier.h"
 
 #include <QFile>
@@ -223,6 +225,51 @@ TEST(PreviousWallpaperX11Test, RestorePutsTheUsersBackgroundBack) {
     EXPECT_EQ(pixelAt(31, 23), 0x112233u);
     EXPECT_EQ(profile.readInt(QStringLiteral("Store"), QStringLiteral("NeedStore")), 1);
     xcb_disconnect(c);
+}
+
+} // namespace
+
+namespace {
+
+// A lock screen whose picture is a plain record, with a switch that makes it refuse restores.
+class RecordingLockScreen final : public LockScreenPicture {
+public:
+    std::optional<QString> read() override { return current; }
+    void show(const std::vector<ScreenBitmap>& screens) override {
+        current = screens.front().bitmap;
+    }
+    bool restore(const QString& record) override {
+        if (refuse)
+            return false;
+        current = record;
+        return true;
+    }
+    QString current = QStringLiteral("own.png");
+    bool refuse = false;
+};
+
+TEST(PreviousLockScreen, RecordsTheUsersPictureOnceAndShowsNothingOnceItIsBack) {
+    QTemporaryDir dir;
+    IniProfile profile(dir.filePath(QStringLiteral("p.ini")));
+    RecordingLockScreen lock;
+    PreviousLockScreen previous(profile, lock);
+    const std::vector<ScreenBitmap> ours{{ScreenMetrics{}, QStringLiteral("/w/A.bmp")}};
+    previous.show(ours);
+    EXPECT_EQ(lock.current, QStringLiteral("own.png")) << "nothing before it is recorded";
+    previous.store();
+    previous.show(ours);
+    // A later start does not take the program's picture for the user's.
+    previous.store();
+    lock.refuse = true;
+    previous.restore();
+    EXPECT_EQ(profile.readString("Store", "LockScreen"), QStringLiteral("own.png"));
+    lock.refuse = false;
+    previous.store();
+    previous.restore();
+    EXPECT_EQ(lock.current, QStringLiteral("own.png"));
+    EXPECT_FALSE(profile.readString("Store", "LockScreen"));
+    previous.show(ours);
+    EXPECT_EQ(lock.current, QStringLiteral("own.png"));
 }
 
 } // namespace

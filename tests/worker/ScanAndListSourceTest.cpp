@@ -458,3 +458,37 @@ TEST(Shuffle, TheFileListShowsEachEntryOnceARoundWhateverShowNowOrAnEditDoes) {
     const QStringList secondRound = showMore(rig, 47).mid(51);
     EXPECT_EQ(QSet<QString>(secondRound.begin(), secondRound.end()).size(), 48);
 }
+
+TEST(ChangeCycle, PicturesNeverToBeShownAgainPassTheirTurnInTheWalkAndTheLists) {
+    WorkerRig rig;
+    const QString a = rig.makeFile("pics/a.jpg"), b = rig.makeFile("pics/b.jpg");
+    rig.makeFile("pics/c.jpg");
+    rig.setFileList({a, b});
+    const auto exclude = [&](const QStringList& names) {
+        rig.state().modify([&](SlideShowState::Data& d) {
+            d.excludedList.clear();
+            for (const QString& name : names)
+                d.excludedList.push_back(*ListEntry::fromText(name));
+            d.excludedChanged();
+        });
+    };
+    exclude({b});
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    // b.jpg keeps its number in the walk: c.jpg is still the third picture.
+    EXPECT_EQ(showMore(rig, 1), (QStringList{"A.bmp", "C.bmp"}));
+    EXPECT_EQ(rig.settings().CurScanFolderPos, 3);
+
+    // In the file list; an excluded shuffled entry uses up its turn in the round too.
+    rig.setSettings([](WallpaperSettings& s) { s.UseFileList = 1; });
+    EXPECT_EQ(showMore(rig, 3).mid(2), (QStringList{"A.bmp", "A.bmp", "A.bmp"}));
+    rig.setSettings([](WallpaperSettings& s) { s.Shuffle = 1; });
+    EXPECT_EQ(showMore(rig, 2).mid(5), (QStringList{"A.bmp", "A.bmp"}));
+    // Nothing but excluded entries: nothing to show.
+    exclude({a, b});
+    const int calls = rig.convertCalls();
+    rig.worker().requestChange();
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == tipFor("File is not found"); }));
+    EXPECT_EQ(rig.convertCalls(), calls);
+}

@@ -1,7 +1,9 @@
+#include "platform/FileName.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/worker/WorkerRig.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -124,6 +126,58 @@ TEST(SlideShowWorker, StopDuringAConversionEndsItAndAppliesNothingAfterward) {
     EXPECT_TRUE(rig.wallpaperFiles().isEmpty());
 }
 
+// Asks for the change `back` steps before the newest, as "Previous picture" does.
+void goBackTo(WorkerRig& rig, std::size_t back) {
+    rig.state().modify([back](SlideShowState::Data& d) {
+        const auto& changes = d.history.changes();
+        d.history.want(changes[changes.size() - 1 - back].id);
+    });
+    rig.worker().requestChange();
+}
+
+TEST(SlideShowWorker, GoingBackShowsChangesAgainAndTheSourceGoesOnWhereItWas) {
+    WorkerRig rig;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        rig.makeFile(QString("pics/") + name);
+    rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
+    std::mutex mutex;
+    QStringList announced;
+    rig.services().changed = [&](const std::vector<ShownPicture>& pictures) {
+        std::lock_guard lock(mutex);
+        for (const ShownPicture& p : pictures)
+            announced << QFileInfo(p.name).fileName() + " " + QFileInfo(p.bitmap).fileName();
+    };
+    rig.worker().start();
+    ASSERT_TRUE(rig.waitForApplied(1));
+    for (int i = 2; i <= 3; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    // Back twice, then forward again: b.jpg has gone meanwhile and passes its turn. Only then
+    // does the walk go on, after the picture it showed last.
+    goBackTo(rig, 1);
+    ASSERT_TRUE(rig.waitForApplied(4));
+    goBackTo(rig, 2);
+    ASSERT_TRUE(rig.waitForApplied(5));
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - a.jpg"; }));
+    EXPECT_EQ(rig.state().read([](const SlideShowState::Data& d) { return d.history.back(); }), 2u);
+    QFile::remove(rig.root() + "/pics/b.jpg");
+    for (int i = 6; i <= 7; ++i) {
+        rig.worker().requestChange();
+        ASSERT_TRUE(rig.waitForApplied(i));
+    }
+    EXPECT_EQ(rig.appliedNames(),
+              (QStringList{"A.bmp", "B.bmp", "C.bmp", "B.bmp", "A.bmp", "C.bmp", "D.bmp"}));
+    EXPECT_EQ(rig.settings().CurScanFolderPos, 4);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(announced, (QStringList{"a.jpg A.bmp", "b.jpg B.bmp", "c.jpg C.bmp", "b.jpg B.bmp",
+                                      "a.jpg A.bmp", "c.jpg C.bmp", "d.jpg D.bmp"}));
+    // Only the source's changes are recorded.
+    EXPECT_EQ(
+        rig.state().read([](const SlideShowState::Data& d) { return d.history.changes().size(); }),
+        4u);
+}
+
 ScreenMetrics screenAt(const char* name, int x, int y) {
     ScreenMetrics screen;
     screen.name = QString::fromLatin1(name);
@@ -155,6 +209,13 @@ TEST(SlideShowWorker, EachScreenTakesTheNextPicturesOfTheSourceInTurn) {
     ASSERT_TRUE(rig.waitForApplied(2));
     EXPECT_EQ(rig.applied().last(), "L=D.bmp R=A.bmp");
     EXPECT_EQ(rig.wallpaperFiles(), (QStringList{"A.bmp", "D.bmp"}));
+    // Going back shows each screen's picture of the change before again.
+    goBackTo(rig, 1);
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.applied().last(), "L=A.bmp R=C.bmp");
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(4));
+    EXPECT_EQ(rig.applied().last(), "L=D.bmp R=A.bmp");
 
     // With the setting off, or with one screen, a change is one picture for the whole desktop.
     rig.setSettings([](WallpaperSettings& s) { s.EachScreen = 0; });
@@ -163,7 +224,7 @@ TEST(SlideShowWorker, EachScreenTakesTheNextPicturesOfTheSourceInTurn) {
     rig.setScreens({screenAt("L", 0, 0)});
     rig.setSettings([](WallpaperSettings& s) { s.EachScreen = 1; });
     rig.worker().requestChange();
-    ASSERT_TRUE(rig.waitForApplied(3));
+    ASSERT_TRUE(rig.waitForApplied(5));
     EXPECT_EQ(rig.appliedNames().last(), "C.bmp");
     EXPECT_EQ(rig.convertedFor().last(), "L");
 }
@@ -218,4 +279,21 @@ TEST(SlideShowWorker, AnUnexpectedFailureEndsTheWorkerWithOneLogLine) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("tessaron.worker: "));
     EXPECT_TRUE(lines[0].contains("out of disk space"));
+}
+
+TEST(PictureHistory, KeepsTheLastHundredChangesAndAnyNameThroughItsFile) {
+    PictureHistory history;
+    const QString odd = FileName::fromNative("/p/a b\n\t%\xff.jpg");
+    for (int i = 0; i < 105; ++i)
+        history.record(
+            {{PictureKind::FolderWalk, QString("/p/%1.jpg").arg(i), "DP-1", {}, {}, {}}});
+    history.record({{PictureKind::UrlList, "ftp://s/x y.gif", "DP-1", {}, {}, {}},
+                    {PictureKind::FileList, odd, {}, {}, {}, {}}});
+    ASSERT_EQ(history.changes().size(), 100u);
+    EXPECT_EQ(history.changes().front().pictures[0].name, "/p/6.jpg");
+
+    const PictureHistory read = PictureHistory::decode(history.encode() + "7 1 - \nnonsense\n");
+    EXPECT_EQ(read.changes(), history.changes());
+    EXPECT_EQ(read.back(), 0u);
+    EXPECT_TRUE(PictureHistory::decode("Other file\n1 0 - %2Fa.jpg\n").changes().empty());
 }
