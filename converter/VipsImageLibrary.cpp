@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -109,7 +110,11 @@ public:
     int bits = 0;
     int targetWidth = 0;
     int targetHeight = 0;
-    QRect part; // of the stretched picture that save writes; empty: all of it
+    QRect part;               // of the stretched picture that save writes; empty: all of it
+    bool interesting = false; // part's size, placed by attention
+    QSize canvas;             // empty: the part alone
+    QPoint at;
+    ImageLibrary::Backdrop backdrop;
 };
 
 VipsPicture* picture(ImageObject* image) {
@@ -304,6 +309,71 @@ VImage resample(VipsPicture& p) {
     return out;
 }
 
+// The blurred backdrop is made at this size (its longer side) and enlarged: the blur hides how
+// small it was, and it costs next to nothing.
+constexpr int kBackdropSide = 256;
+
+std::vector<double> channels(std::uint32_t colour) {
+    return {static_cast<double>((colour >> 16) & 0xFF), static_cast<double>((colour >> 8) & 0xFF),
+            static_cast<double>(colour & 0xFF)};
+}
+
+// `picture` filled to `canvas` (cut to it, centred), blurred and a little darker.
+VImage blurredBackdrop(const VImage& picture, const QSize& canvas) {
+    const double shrink = std::min(1.0, static_cast<double>(kBackdropSide) /
+                                            std::max(canvas.width(), canvas.height()));
+    const int width = std::max(1, static_cast<int>(std::lround(canvas.width() * shrink)));
+    const int height = std::max(1, static_cast<int>(std::lround(canvas.height() * shrink)));
+    const VImage small = picture
+                             .thumbnail_image(width, VImage::option()
+                                                         ->set("height", height)
+                                                         ->set("crop", VIPS_INTERESTING_CENTRE)
+                                                         ->set("size", VIPS_SIZE_FORCE))
+                             .gaussblur(std::max(width, height) / 40.0)
+                             .linear({0.75}, {0.0})
+                             .cast(VIPS_FORMAT_UCHAR);
+    VImage large =
+        small.resize(static_cast<double>(canvas.width()) / small.width(),
+                     VImage::option()
+                         ->set("vscale", static_cast<double>(canvas.height()) / small.height())
+                         ->set("kernel", VIPS_KERNEL_LINEAR));
+    if (large.width() != canvas.width() || large.height() != canvas.height())
+        large = large.embed(0, 0, canvas.width(), canvas.height(),
+                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return large;
+}
+
+// What save writes: the part kept of the stretched picture, on its canvas if it has one.
+VImage laidOut(const VImage& stretched, const VipsPicture& p) {
+    VImage picture = stretched;
+    if (p.interesting)
+        picture = stretched.copy_memory().smartcrop(
+            p.part.width(), p.part.height(),
+            VImage::option()->set("interesting", VIPS_INTERESTING_ATTENTION));
+    else if (!p.part.isEmpty())
+        picture = stretched.extract_area(p.part.x(), p.part.y(), p.part.width(), p.part.height());
+    if (p.canvas.isEmpty())
+        return picture;
+    // Only what falls on the canvas is put on it.
+    const int left = std::max(p.at.x(), 0);
+    const int top = std::max(p.at.y(), 0);
+    const int right = std::min(p.at.x() + picture.width(), p.canvas.width());
+    const int bottom = std::min(p.at.y() + picture.height(), p.canvas.height());
+    if (left >= right || top >= bottom)
+        return VImage::black(p.canvas.width(), p.canvas.height(), VImage::option()->set("bands", 3))
+            .new_from_image(channels(p.backdrop.colour));
+    if (right - left != picture.width() || bottom - top != picture.height())
+        picture = picture.extract_area(left - p.at.x(), top - p.at.y(), right - left, bottom - top);
+    if (!p.backdrop.blurred)
+        return picture.embed(left, top, p.canvas.width(), p.canvas.height(),
+                             VImage::option()
+                                 ->set("extend", VIPS_EXTEND_BACKGROUND)
+                                 ->set("background", channels(p.backdrop.colour)));
+    // Read twice, for the backdrop and to be put on it: decoded once.
+    picture = picture.copy_memory();
+    return blurredBackdrop(picture, p.canvas).insert(picture, left, top);
+}
+
 // The pixels of `part` of `image`. libvips computes only what is asked for, so the columns
 // beside the part are never resampled and a sequential decoder stops below it. The rows are
 // asked for from the top in strips: a sequential decoder asked first for rows far down would
@@ -449,6 +519,8 @@ bool VipsImageLibrary::stretch(ImageObject* image, int width, int height) {
     p->targetWidth = width;
     p->targetHeight = height;
     p->part = QRect();
+    p->interesting = false;
+    p->canvas = QSize();
     return true;
 }
 
@@ -458,6 +530,25 @@ bool VipsImageLibrary::crop(ImageObject* image, const QRect& part) {
         part.right() >= p->targetWidth || part.bottom() >= p->targetHeight)
         return fail("part outside the picture");
     p->part = part;
+    p->interesting = false;
+    return true;
+}
+
+bool VipsImageLibrary::cropInteresting(ImageObject* image, const QRect& middle) {
+    if (!crop(image, middle))
+        return false;
+    picture(image)->interesting = true;
+    return true;
+}
+
+bool VipsImageLibrary::place(ImageObject* image, const QSize& canvas, const QPoint& at,
+                             const Backdrop& backdrop) {
+    VipsPicture* p = picture(image);
+    if (!p || !withinLimits(canvas.width(), canvas.height()))
+        return fail("canvas outside the limits");
+    p->canvas = canvas;
+    p->at = at;
+    p->backdrop = backdrop;
     return true;
 }
 
@@ -466,15 +557,16 @@ bool VipsImageLibrary::save(ImageObject* image, int bitmap) {
     if (!p)
         return false;
     try {
-        const VImage out = toRgb24(resample(*p));
+        VImage out = toRgb24(resample(*p));
         if (out.width() != p->targetWidth || out.height() != p->targetHeight || out.bands() != 3)
             return fail("resampled to a wrong size");
-        if (!p->part.isEmpty()) {
+        if (!p->part.isEmpty() && !p->interesting && p->canvas.isEmpty()) {
             const std::vector<std::uint8_t> pixels = readPart(out, p->part);
             if (!BitmapWriter::write(bitmap, p->part.width(), p->part.height(), pixels))
                 return fail("cannot write the file");
             return true;
         }
+        out = laidOut(out, *p);
         std::size_t bytes = 0;
         std::unique_ptr<void, decltype(&g_free)> memory(out.write_to_memory(&bytes), &g_free);
         if (!memory || bytes != static_cast<std::size_t>(out.width()) * out.height() * 3)

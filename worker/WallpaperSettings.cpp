@@ -1,5 +1,7 @@
 #include "worker/WallpaperSettings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -8,7 +10,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 27> kTable{{
+const std::array<SettingEntry, 30> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -38,27 +40,32 @@ const std::array<SettingEntry, 27> kTable{{
     {"ShuffleFileLast", &W::ShuffleFileLast, "", false},
     {"ShuffleURLSeed", &W::ShuffleURLSeed, std::int64_t{0}, false},
     {"ShuffleURLLast", &W::ShuffleURLLast, "", false},
+    {"FitColor", &W::FitColor, "#000000"},
+    {"NeverEnlarge", &W::NeverEnlarge, std::int64_t{0}},
+    {"SmartCrop", &W::SmartCrop, std::int64_t{1}},
 }};
 
 // Kept in columns, so that settings added later change only the lines they add.
 // clang-format off
-constexpr std::array<const char*, 27> kLoadOrder{
+constexpr std::array<const char*, 30> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
     "FtpLogin",         "FtpPassword",    "FtpFolder",        "CurURLListPos",
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
-    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "FitColor",
+    "NeverEnlarge",     "SmartCrop"};
 
-constexpr std::array<const char*, 27> kSaveOrder{
+constexpr std::array<const char*, 30> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
     "FtpServer",        "FtpLogin",       "FtpPassword",      "FtpFolder",
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
-    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast"};
+    "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "FitColor",
+    "NeverEnlarge",     "SmartCrop"};
 // clang-format on
 
 } // namespace
@@ -106,4 +113,17 @@ WallpaperSettings WallpaperSettings::defaults(const QString& defaultStartPath) {
             entry.field);
     }
     return settings;
+}
+
+WallpaperLayout WallpaperSettings::wallpaperLayout() const {
+    WallpaperLayout layout(Layout);
+    const bool isColour = FitColor.size() == 7 && FitColor.startsWith(u'#') &&
+                          std::all_of(FitColor.begin() + 1, FitColor.end(), [](QChar c) {
+                              return std::isxdigit(static_cast<unsigned char>(c.toLatin1()));
+                          });
+    if (isColour)
+        layout.fitColor = FitColor.mid(1).toUInt(nullptr, 16);
+    layout.neverEnlarge = NeverEnlarge != 0;
+    layout.smartCrop = SmartCrop != 0;
+    return layout;
 }

@@ -32,6 +32,11 @@ class TipChannel;
 // when every screen has its picture, or when the source stops for a wait before that (it had
 // nothing more to show), screens left over showing the pictures taken again; only then is the
 // next change request awaited. The sources need not know.
+//
+// With one picture for all screens, a layout whose bitmap depends on the screen (Fill, a
+// colour around the picture, ...) on screens of different sizes gets a bitmap made for each
+// screen, and "Span all screens" (whatever "EachScreen" says) gives each screen its part of the
+// one picture, or, for a desktop that takes one picture, one bitmap over all screens.
 class WorkerRun {
 public:
     // How a change moves its source's position on, applied under the state's lock.
@@ -137,12 +142,15 @@ private:
             QString bitmapName; // named after the picture
         };
         std::vector<ScreenMetrics> screens;
-        std::int32_t layout = 0;
+        WallpaperLayout layout;
         std::vector<Part> parts; // converted, for screens 0, 1, ... in order
         std::size_t failed = 0;
         QStringList names; // every picture taken, for the tip
         QStringList shown; // the pictures converted, for the state's current picture
         bool stepTaken = false;
+        // One bitmap over all screens (screens holds the whole desktop as one), shown spanned
+        // as it is.
+        bool wholeDesktop = false;
 
         bool complete() const { return parts.size() == screens.size() || failed >= screens.size(); }
     };
@@ -153,14 +161,22 @@ private:
     bool ensureWallpaperFolder() const;
     void emptyWallpaperFolder() const;
     // Converts into `staging`; a stop ends the conversion at once (false, or Stopped thrown).
-    bool convert(const QString& source, const QString& staging, std::int32_t layout,
+    bool convert(const QString& source, const QString& staging, const WallpaperLayout& layout,
                  const ScreenMetrics& screen);
     // Runs `onShown` on the state, under the gate, once the bitmap is applied.
-    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                         const ScreenMetrics& screen, const Advance& onShown);
+    bool convertAndApply(const QString& source, const QString& bitmap,
+                         const WallpaperLayout& layout, const ScreenMetrics& screen,
+                         const Advance& onShown);
     bool takeForScreen(const QString& source, const QString& bitmapName, const Advance& advance,
                        const QString& shownAs);
+    // One picture made for each of `screens` (see the class comment).
+    bool spreadChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                      const QString& shownAs, const WallpaperLayout& layout,
+                      std::vector<ScreenMetrics> screens);
     void finishChange();
+    // Puts the change's bitmaps in place and shows them; then runs `onShown` on the state,
+    // under the same gate. False when no picture was converted.
+    bool showChange(const ScreenChange& change, const Advance& onShown);
     QString stagingPath(const QString& suffix) const;
     std::vector<ScreenMetrics> currentScreens() const;
     bool stopRequested();
