@@ -4,6 +4,7 @@
 #include "transport/FtpAccount.h"
 #include "worker/WallpaperSettings.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QMessageBox>
 #include <functional>
@@ -46,6 +47,9 @@ public:
             showMessage{};
         std::function<QString(const QString& instruction, const QString& start)> chooseFolder{};
         std::function<QString(const QString& startFolder, const QStringList& filters)> chooseFile{};
+        // The colour chooser for "FitColor", opened at the current colour; an invalid colour
+        // when cancelled.
+        std::function<QColor(const QColor& current)> chooseColour{};
         std::function<int()> usableScreenBottom{};
         QString appName; // caption of the form's messages; the program file's base name
     };
@@ -73,6 +77,7 @@ public:
     void showNow();
     void showUrlNow();
     void getList();
+    void chooseFitColour();
     // Ends the dialog as cancelled, also from inside one of its own message boxes.
     void cancelFromOutside();
 
