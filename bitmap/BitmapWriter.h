@@ -22,4 +22,12 @@ public:
     // `width` R, G, B triples, top row first. False when the size is unusable or a write
     // failed; the caller removes the file then.
     static bool write(int file, int width, int height, std::span<const std::uint8_t> rgb);
+
+    // The same in parts, for pictures made a strip of rows at a time, in any order: first the
+    // headers, then each strip of `count` rows, the first being row `top` (0 at the top),
+    // R, G, B triples `rgbStride` bytes apart, written into its place in the file. The file
+    // is a regular file; its position is not used.
+    static bool writeHeaders(int file, int width, int height);
+    static bool writeRows(int file, int width, int height, int top, int count,
+                          const std::uint8_t* rgb, std::size_t rgbStride);
 };

@@ -374,24 +374,39 @@ VImage laidOut(const VImage& stretched, const VipsPicture& p) {
     return blurredBackdrop(picture, p.canvas).insert(picture, left, top);
 }
 
-// The pixels of `part` of `image`. libvips computes only what is asked for, so the columns
-// beside the part are never resampled and a sequential decoder stops below it. The rows are
-// asked for from the top in strips: a sequential decoder asked first for rows far down would
-// decode everything above them into one buffer.
-std::vector<std::uint8_t> readPart(const VImage& image, const QRect& part) {
-    constexpr int kStripRows = 64;
-    const VImage columns = image.extract_area(part.x(), 0, part.width(), part.bottom() + 1);
-    const std::size_t rowBytes = static_cast<std::size_t>(part.width()) * 3;
-    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(part.height()));
-    const vips::VRegion region = columns.region();
-    for (int top = 0; top < columns.height(); top += kStripRows) {
-        const int rows = std::min(kStripRows, columns.height() - top);
-        region.prepare(0, top, part.width(), rows);
-        for (int y = std::max(top, part.y()); y < top + rows; ++y)
-            std::memcpy(pixels.data() + rowBytes * static_cast<std::size_t>(y - part.y()),
-                        region.addr(0, y), rowBytes);
-    }
-    return pixels;
+// Where the bitmap's rows go as libvips makes them.
+struct BitmapSink {
+    int file;
+    int width;
+    int height;
+    bool writeFailed = false;
+};
+
+int writeStrip(VipsRegion* region, VipsRect* area, void* user) {
+    auto& sink = *static_cast<BitmapSink*>(user);
+    const auto* rows =
+        reinterpret_cast<const std::uint8_t*>(VIPS_REGION_ADDR(region, 0, area->top));
+    if (BitmapWriter::writeRows(sink.file, sink.width, sink.height, area->top, area->height, rows,
+                                VIPS_REGION_LSKIP(region)))
+        return 0;
+    sink.writeFailed = true;
+    return -1;
+}
+
+// Writes `image` (three 8-bit bands) as a bitmap into `file`. libvips makes it in strips from
+// the top, on its threads, and each strip goes into its place in the file: only a few strips
+// are held, and a sequential decoder reads its picture once. libvips computes only what is
+// asked for, so the columns beside a part kept are never resampled and a decoder stops below it.
+bool writeBitmap(const VImage& image, int file) {
+    BitmapSink sink{file, image.width(), image.height()};
+    if (!BitmapWriter::writeHeaders(file, sink.width, sink.height))
+        return fail("cannot write the file");
+    if (vips_sink_disc(image.get_image(), writeStrip, &sink) == 0)
+        return true;
+    const std::string reason =
+        sink.writeFailed ? std::string("cannot write the file") : vipsMessage(vips_error_buffer());
+    vips_error_clear();
+    return fail(reason);
 }
 
 } // namespace
@@ -560,22 +575,7 @@ bool VipsImageLibrary::save(ImageObject* image, int bitmap) {
         VImage out = toRgb24(resample(*p));
         if (out.width() != p->targetWidth || out.height() != p->targetHeight || out.bands() != 3)
             return fail("resampled to a wrong size");
-        if (!p->part.isEmpty() && !p->interesting && p->canvas.isEmpty()) {
-            const std::vector<std::uint8_t> pixels = readPart(out, p->part);
-            if (!BitmapWriter::write(bitmap, p->part.width(), p->part.height(), pixels))
-                return fail("cannot write the file");
-            return true;
-        }
-        out = laidOut(out, *p);
-        std::size_t bytes = 0;
-        std::unique_ptr<void, decltype(&g_free)> memory(out.write_to_memory(&bytes), &g_free);
-        if (!memory || bytes != static_cast<std::size_t>(out.width()) * out.height() * 3)
-            return fail("cannot decode the picture");
-        if (!BitmapWriter::write(bitmap, out.width(), out.height(),
-                                 std::span<const std::uint8_t>(
-                                     static_cast<const std::uint8_t*>(memory.get()), bytes)))
-            return fail("cannot write the file");
-        return true;
+        return writeBitmap(laidOut(out, *p), bitmap);
     } catch (const vips::VError& e) {
         vips_error_clear();
         return fail(vipsMessage(e.what()));
