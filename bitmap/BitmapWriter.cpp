@@ -119,20 +119,35 @@ bool BitmapWriter::write(int file, int width, int height, std::span<const std::u
 
 bool BitmapWriter::writeHeaders(int file, int width, int height) {
     const std::optional<Headers> header = headers(width, height);
-    return header && writeAllAt(file, header->data(), header->size(), 0);
+    return header &&
+           ::ftruncate(
+               file, static_cast<off_t>(kHeadersSize +
+                                        stride(width) * static_cast<std::uint64_t>(height))) == 0 &&
+           writeAllAt(file, header->data(), header->size(), 0);
 }
 
-bool BitmapWriter::writeRows(int file, int width, int height, int top, int count,
-                             const std::uint8_t* rgb, std::size_t rgbStride) {
-    if (width <= 0 || top < 0 || count <= 0 || top + count > height)
+bool BitmapWriter::writeBlock(int file, int width, int height, int left, int top, int columns,
+                              int count, const std::uint8_t* rgb, std::size_t rgbStride) {
+    if (left < 0 || top < 0 || columns <= 0 || count <= 0 || left + columns > width ||
+        top + count > height)
         return false;
-    // Bottom row first in the file: the strip's rows lie there one after another, reversed.
+    // Bottom row first in the file: the block's rows lie there one after another, reversed;
+    // whole rows with their padding in one write.
     const std::uint64_t stride = BitmapWriter::stride(width);
-    std::vector<std::uint8_t> rows(stride * static_cast<std::uint64_t>(count), 0);
+    const bool whole = columns == width;
+    const std::uint64_t rowBytes = whole ? stride : static_cast<std::uint64_t>(columns) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * static_cast<std::uint64_t>(count), 0);
     for (int i = 0; i < count; ++i)
-        toBgr(rgb + rgbStride * static_cast<std::size_t>(count - 1 - i), width,
-              rows.data() + stride * static_cast<std::uint64_t>(i));
-    const std::uint64_t at =
-        kHeadersSize + stride * static_cast<std::uint64_t>(height - top - count);
-    return writeAllAt(file, rows.data(), rows.size(), at);
+        toBgr(rgb + rgbStride * static_cast<std::size_t>(count - 1 - i), columns,
+              rows.data() + rowBytes * static_cast<std::uint64_t>(i));
+    const std::uint64_t first = kHeadersSize +
+                                stride * static_cast<std::uint64_t>(height - top - count) +
+                                static_cast<std::uint64_t>(left) * 3;
+    if (whole)
+        return writeAllAt(file, rows.data(), rows.size(), first);
+    for (int i = 0; i < count; ++i)
+        if (!writeAllAt(file, rows.data() + rowBytes * static_cast<std::uint64_t>(i), rowBytes,
+                        first + stride * static_cast<std::uint64_t>(i)))
+            return false;
+    return true;
 }

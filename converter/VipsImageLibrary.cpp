@@ -10,6 +10,7 @@
 #include "converter/DecodedPicture.h"
 #include "converter/PcxReader.h"
 #include "converter/TgaReader.h"
+#include "converter/VipsBitmapWriter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -110,11 +111,7 @@ public:
     int bits = 0;
     int targetWidth = 0;
     int targetHeight = 0;
-    QRect part;               // of the stretched picture that save writes; empty: all of it
-    bool interesting = false; // part's size, placed by attention
-    QSize canvas;             // empty: the part alone
-    QPoint at;
-    ImageLibrary::Backdrop backdrop;
+    VipsBitmapWriter::Layout layout; // what save writes of the stretched picture
 };
 
 VipsPicture* picture(ImageObject* image) {
@@ -267,6 +264,7 @@ int usedBands(VipsInterpretation interpretation) {
 }
 
 VImage resample(VipsPicture& p) {
+    const int width = p.targetWidth;
     auto options = [&p] {
         return VImage::option()->set("height", p.targetHeight)->set("size", VIPS_SIZE_FORCE);
     };
@@ -293,120 +291,20 @@ VImage resample(VipsPicture& p) {
                 source, "",
                 VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
             out = in.extract_band(0, VImage::option()->set("n", bands))
-                      .thumbnail_image(p.targetWidth, vipsOptions);
+                      .thumbnail_image(width, vipsOptions);
         } else {
             // thumbnail_source does not pass its own fail_on to the loader, so it goes as a
             // loader option too.
             vipsOptions->set("option_string", failOnOption);
-            out = VImage::thumbnail_source(source, p.targetWidth, vipsOptions);
+            out = VImage::thumbnail_source(source, width, vipsOptions);
         }
     } else {
         DecodedPicture& d = p.decoded;
         const VImage in = VImage::new_from_memory(d.pixels.data(), d.pixels.size(), d.width,
                                                   d.height, d.bands, VIPS_FORMAT_UCHAR);
-        out = in.thumbnail_image(p.targetWidth, options());
+        out = in.thumbnail_image(width, options());
     }
     return out;
-}
-
-// The blurred backdrop is made at this size (its longer side) and enlarged: the blur hides how
-// small it was, and it costs next to nothing.
-constexpr int kBackdropSide = 256;
-
-std::vector<double> channels(std::uint32_t colour) {
-    return {static_cast<double>((colour >> 16) & 0xFF), static_cast<double>((colour >> 8) & 0xFF),
-            static_cast<double>(colour & 0xFF)};
-}
-
-// `picture` filled to `canvas` (cut to it, centred), blurred and a little darker.
-VImage blurredBackdrop(const VImage& picture, const QSize& canvas) {
-    const double shrink = std::min(1.0, static_cast<double>(kBackdropSide) /
-                                            std::max(canvas.width(), canvas.height()));
-    const int width = std::max(1, static_cast<int>(std::lround(canvas.width() * shrink)));
-    const int height = std::max(1, static_cast<int>(std::lround(canvas.height() * shrink)));
-    const VImage small = picture
-                             .thumbnail_image(width, VImage::option()
-                                                         ->set("height", height)
-                                                         ->set("crop", VIPS_INTERESTING_CENTRE)
-                                                         ->set("size", VIPS_SIZE_FORCE))
-                             .gaussblur(std::max(width, height) / 40.0)
-                             .linear({0.75}, {0.0})
-                             .cast(VIPS_FORMAT_UCHAR);
-    VImage large =
-        small.resize(static_cast<double>(canvas.width()) / small.width(),
-                     VImage::option()
-                         ->set("vscale", static_cast<double>(canvas.height()) / small.height())
-                         ->set("kernel", VIPS_KERNEL_LINEAR));
-    if (large.width() != canvas.width() || large.height() != canvas.height())
-        large = large.embed(0, 0, canvas.width(), canvas.height(),
-                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
-    return large;
-}
-
-// What save writes: the part kept of the stretched picture, on its canvas if it has one.
-VImage laidOut(const VImage& stretched, const VipsPicture& p) {
-    VImage picture = stretched;
-    if (p.interesting)
-        picture = stretched.copy_memory().smartcrop(
-            p.part.width(), p.part.height(),
-            VImage::option()->set("interesting", VIPS_INTERESTING_ATTENTION));
-    else if (!p.part.isEmpty())
-        picture = stretched.extract_area(p.part.x(), p.part.y(), p.part.width(), p.part.height());
-    if (p.canvas.isEmpty())
-        return picture;
-    // Only what falls on the canvas is put on it.
-    const int left = std::max(p.at.x(), 0);
-    const int top = std::max(p.at.y(), 0);
-    const int right = std::min(p.at.x() + picture.width(), p.canvas.width());
-    const int bottom = std::min(p.at.y() + picture.height(), p.canvas.height());
-    if (left >= right || top >= bottom)
-        return VImage::black(p.canvas.width(), p.canvas.height(), VImage::option()->set("bands", 3))
-            .new_from_image(channels(p.backdrop.colour));
-    if (right - left != picture.width() || bottom - top != picture.height())
-        picture = picture.extract_area(left - p.at.x(), top - p.at.y(), right - left, bottom - top);
-    if (!p.backdrop.blurred)
-        return picture.embed(left, top, p.canvas.width(), p.canvas.height(),
-                             VImage::option()
-                                 ->set("extend", VIPS_EXTEND_BACKGROUND)
-                                 ->set("background", channels(p.backdrop.colour)));
-    // Read twice, for the backdrop and to be put on it: decoded once.
-    picture = picture.copy_memory();
-    return blurredBackdrop(picture, p.canvas).insert(picture, left, top);
-}
-
-// Where the bitmap's rows go as libvips makes them.
-struct BitmapSink {
-    int file;
-    int width;
-    int height;
-    bool writeFailed = false;
-};
-
-int writeStrip(VipsRegion* region, VipsRect* area, void* user) {
-    auto& sink = *static_cast<BitmapSink*>(user);
-    const auto* rows =
-        reinterpret_cast<const std::uint8_t*>(VIPS_REGION_ADDR(region, 0, area->top));
-    if (BitmapWriter::writeRows(sink.file, sink.width, sink.height, area->top, area->height, rows,
-                                VIPS_REGION_LSKIP(region)))
-        return 0;
-    sink.writeFailed = true;
-    return -1;
-}
-
-// Writes `image` (three 8-bit bands) as a bitmap into `file`. libvips makes it in strips from
-// the top, on its threads, and each strip goes into its place in the file: only a few strips
-// are held, and a sequential decoder reads its picture once. libvips computes only what is
-// asked for, so the columns beside a part kept are never resampled and a decoder stops below it.
-bool writeBitmap(const VImage& image, int file) {
-    BitmapSink sink{file, image.width(), image.height()};
-    if (!BitmapWriter::writeHeaders(file, sink.width, sink.height))
-        return fail("cannot write the file");
-    if (vips_sink_disc(image.get_image(), writeStrip, &sink) == 0)
-        return true;
-    const std::string reason =
-        sink.writeFailed ? std::string("cannot write the file") : vipsMessage(vips_error_buffer());
-    vips_error_clear();
-    return fail(reason);
 }
 
 } // namespace
@@ -533,9 +431,7 @@ bool VipsImageLibrary::stretch(ImageObject* image, int width, int height) {
         return fail("size outside the limits");
     p->targetWidth = width;
     p->targetHeight = height;
-    p->part = QRect();
-    p->interesting = false;
-    p->canvas = QSize();
+    p->layout = {};
     return true;
 }
 
@@ -544,15 +440,15 @@ bool VipsImageLibrary::crop(ImageObject* image, const QRect& part) {
     if (!p || part.isEmpty() || part.left() < 0 || part.top() < 0 ||
         part.right() >= p->targetWidth || part.bottom() >= p->targetHeight)
         return fail("part outside the picture");
-    p->part = part;
-    p->interesting = false;
+    p->layout.part = part;
+    p->layout.interesting = false;
     return true;
 }
 
 bool VipsImageLibrary::cropInteresting(ImageObject* image, const QRect& middle) {
     if (!crop(image, middle))
         return false;
-    picture(image)->interesting = true;
+    picture(image)->layout.interesting = true;
     return true;
 }
 
@@ -561,9 +457,9 @@ bool VipsImageLibrary::place(ImageObject* image, const QSize& canvas, const QPoi
     VipsPicture* p = picture(image);
     if (!p || !withinLimits(canvas.width(), canvas.height()))
         return fail("canvas outside the limits");
-    p->canvas = canvas;
-    p->at = at;
-    p->backdrop = backdrop;
+    p->layout.canvas = canvas;
+    p->layout.at = at;
+    p->layout.backdrop = backdrop;
     return true;
 }
 
@@ -572,10 +468,12 @@ bool VipsImageLibrary::save(ImageObject* image, int bitmap) {
     if (!p)
         return false;
     try {
-        VImage out = toRgb24(resample(*p));
+        const VImage out = toRgb24(resample(*p));
         if (out.width() != p->targetWidth || out.height() != p->targetHeight || out.bands() != 3)
             return fail("resampled to a wrong size");
-        return writeBitmap(laidOut(out, *p), bitmap);
+        std::string error;
+        return VipsBitmapWriter::write(out, p->layout, bitmap, &error) ||
+               fail(vipsMessage(error.c_str()));
     } catch (const vips::VError& e) {
         vips_error_clear();
         return fail(vipsMessage(e.what()));
