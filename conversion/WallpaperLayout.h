@@ -4,8 +4,7 @@
 #include <QSize>
 #include <cstdint>
 
-// The "Layout" setting's values. The first four are what a Windows desktop of old offered; the
-// others are what today's desktops offer.
+// The "Layout" setting's values: the program's first four, then those today's desktops offer.
 enum class ImageLayout : std::int32_t {
     Centered = 0,
     Tile = 1,

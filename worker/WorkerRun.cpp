@@ -420,10 +420,18 @@ bool WorkerRun::spreadChange(const QString& source, const QString& bitmapName,
         throwIfCancelled();
         converted = ensureWallpaperFolder() && m_services.convert;
     }
+    // This run's private bitmaps go on every way out, a stop included; those put in place are
+    // gone by then.
+    struct Cleanup {
+        const std::vector<ScreenChange::Part>& parts;
+        ~Cleanup() {
+            for (const ScreenChange::Part& part : parts)
+                removeFile(part.staging);
+        }
+    } cleanup{change.parts};
     for (std::size_t i = 0; converted && i < layouts.size(); ++i) {
-        const QString staging = stagingPath(QStringLiteral("-%1").arg(i + 1));
-        converted = convert(source, staging, layouts[i], change.screens[i]);
-        change.parts.push_back({staging, bitmapName});
+        change.parts.push_back({stagingPath(QStringLiteral("-%1").arg(i + 1)), bitmapName});
+        converted = convert(source, change.parts.back().staging, layouts[i], change.screens[i]);
     }
     const QString shown = shownAs.isEmpty() ? source : shownAs;
     if (converted) {
@@ -432,9 +440,6 @@ bool WorkerRun::spreadChange(const QString& source, const QString& bitmapName,
             advance(d);
             d.currentPicture = shown;
         });
-    } else {
-        for (const ScreenChange::Part& part : change.parts)
-            removeFile(part.staging);
     }
     // A picture that was not shown uses up its turn all the same.
     if (!converted)

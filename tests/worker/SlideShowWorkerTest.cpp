@@ -240,6 +240,15 @@ TEST(SlideShowWorker, OnePictureIsMadeForEachScreenWhereItsBitmapDependsOnTheScr
     ASSERT_TRUE(rig.waitForApplied(3));
     EXPECT_EQ(rig.appliedNames().last(), "C.bmp");
     EXPECT_EQ(rig.convertedFor().mid(4), QStringList{"L"});
+    // A stop between the screens' conversions leaves none of the change's bitmaps.
+    rig.setSettings([](WallpaperSettings& s) { s.Layout = 5; });
+    rig.closeConvertGate();
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForConvertCalls(6));
+    rig.worker().stop(50ms);
+    rig.openConvertGate();
+    ASSERT_TRUE(waitUntil([&] { return rig.worker().lastExitCode() == 0; }));
+    EXPECT_EQ(rig.wallpaperFiles(), QStringList{"C.bmp"});
 
     // A desktop that takes one picture gets one bitmap over all screens.
     WorkerRig spanning;
