@@ -63,8 +63,8 @@ ProgramRun::~ProgramRun() = default;
 // The services each change calls; hooks left empty make the changes that need them do nothing.
 ChangeServices ProgramRun::changeServices() {
     ChangeServices services;
-    services.convert = [this](const QString& picture, const QString& bitmap, std::int32_t layout,
-                              const ScreenMetrics& screen) {
+    services.convert = [this](const QString& picture, const QString& bitmap,
+                              const WallpaperLayout& layout, const ScreenMetrics& screen) {
         return m_converter.ConvertPicture(picture, bitmap, layout, screen);
     };
     services.abortConversion = [this] { m_converter.abort(); };
@@ -131,9 +131,11 @@ DialogRunner::Hooks ProgramRun::dialogHooks() {
 void ProgramRun::start(QApplication& application, ShutdownSignals& shutdownSignals) {
     QObject::connect(&shutdownSignals, &ShutdownSignals::terminationRequested, &m_window,
                      &TrayWindow::endSession);
-    // With a picture per screen, no screen keeps a picture made for a layout that is gone.
+    // With a picture per screen, or one made to a screen's size, no screen keeps a picture
+    // made for a layout that is gone.
     QObject::connect(&m_screenWatcher, &ScreenWatcher::screensChanged, &m_window, [this] {
-        if (m_state.settings().EachScreen != 0)
+        const WallpaperSettings settings = m_state.settings();
+        if (settings.EachScreen != 0 || settings.wallpaperLayout().bitmapBound({}).exact)
             m_window.changeNow();
     });
     // A save request also comes without a log-out (a checkpoint): save and keep running. The

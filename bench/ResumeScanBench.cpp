@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     QString applied;
     double workerCpuMs = 0;
     ChangeServices services;
-    services.convert = [](const QString&, const QString& bitmap, std::int32_t,
+    services.convert = [](const QString&, const QString& bitmap, const WallpaperLayout&,
                           const ScreenMetrics&) {
         QFile file(bitmap);
         return file.open(QIODevice::WriteOnly);

@@ -62,7 +62,7 @@ Run runChanges(const WallpaperSettings& settings, int changes, const QString& da
     std::condition_variable appliedCondition;
     std::vector<double> atApply;
     ChangeServices services;
-    services.convert = [](const QString&, const QString& bitmap, std::int32_t,
+    services.convert = [](const QString&, const QString& bitmap, const WallpaperLayout&,
                           const ScreenMetrics&) {
         QFile file(bitmap);
         return file.open(QIODevice::WriteOnly);

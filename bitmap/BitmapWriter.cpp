@@ -37,6 +37,29 @@ bool writeAll(int file, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+bool writeAllAt(int file, const std::uint8_t* data, std::size_t size, std::uint64_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(file, data, size, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        at += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// One row in the bitmap's blue, green, red order; the padding is left as it is.
+void toBgr(const std::uint8_t* rgb, int width, std::uint8_t* row) {
+    for (int x = 0; x < width; ++x) {
+        row[x * 3] = rgb[x * 3 + 2];
+        row[x * 3 + 1] = rgb[x * 3 + 1];
+        row[x * 3 + 2] = rgb[x * 3];
+    }
+}
+
 } // namespace
 
 std::uint64_t BitmapWriter::stride(std::int64_t width) {
@@ -84,17 +107,47 @@ bool BitmapWriter::write(int file, int width, int height, std::span<const std::u
     std::size_t filled = 0;
     for (int y = height - 1; y >= 0; --y) {
         const std::uint8_t* src = rgb.data() + rowBytes * static_cast<std::uint64_t>(y);
-        std::uint8_t* row = chunk.data() + filled;
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = src[x * 3 + 2];
-            row[x * 3 + 1] = src[x * 3 + 1];
-            row[x * 3 + 2] = src[x * 3];
-        }
+        toBgr(src, width, chunk.data() + filled);
         filled += stride;
         if ((filled == chunk.size() || y == 0) && !writeAll(file, chunk.data(), filled))
             return false;
         if (filled == chunk.size())
             filled = 0;
     }
+    return true;
+}
+
+bool BitmapWriter::writeHeaders(int file, int width, int height) {
+    const std::optional<Headers> header = headers(width, height);
+    return header &&
+           ::ftruncate(
+               file, static_cast<off_t>(kHeadersSize +
+                                        stride(width) * static_cast<std::uint64_t>(height))) == 0 &&
+           writeAllAt(file, header->data(), header->size(), 0);
+}
+
+bool BitmapWriter::writeBlock(int file, int width, int height, int left, int top, int columns,
+                              int count, const std::uint8_t* rgb, std::size_t rgbStride) {
+    if (left < 0 || top < 0 || columns <= 0 || count <= 0 || left + columns > width ||
+        top + count > height)
+        return false;
+    // Bottom row first in the file: the block's rows lie there one after another, reversed;
+    // whole rows with their padding in one write.
+    const std::uint64_t stride = BitmapWriter::stride(width);
+    const bool whole = columns == width;
+    const std::uint64_t rowBytes = whole ? stride : static_cast<std::uint64_t>(columns) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * static_cast<std::uint64_t>(count), 0);
+    for (int i = 0; i < count; ++i)
+        toBgr(rgb + rgbStride * static_cast<std::size_t>(count - 1 - i), columns,
+              rows.data() + rowBytes * static_cast<std::uint64_t>(i));
+    const std::uint64_t first = kHeadersSize +
+                                stride * static_cast<std::uint64_t>(height - top - count) +
+                                static_cast<std::uint64_t>(left) * 3;
+    if (whole)
+        return writeAllAt(file, rows.data(), rows.size(), first);
+    for (int i = 0; i < count; ++i)
+        if (!writeAllAt(file, rows.data() + rowBytes * static_cast<std::uint64_t>(i), rowBytes,
+                        first + stride * static_cast<std::uint64_t>(i)))
+            return false;
     return true;
 }

@@ -22,4 +22,13 @@ public:
     // `width` R, G, B triples, top row first. False when the size is unusable or a write
     // failed; the caller removes the file then.
     static bool write(int file, int width, int height, std::span<const std::uint8_t> rgb);
+
+    // The same in parts, for pictures made a block of pixels at a time, in any order: first
+    // the headers (the file then has its whole size, zeros where nothing is written yet), then
+    // each block of `columns` x `count` pixels with its top left corner at `left`, `top` (0, 0
+    // at the top left), R, G, B triples with rows `rgbStride` bytes apart, written into its
+    // place. The file is a regular file; its position is not used.
+    static bool writeHeaders(int file, int width, int height);
+    static bool writeBlock(int file, int width, int height, int left, int top, int columns,
+                           int count, const std::uint8_t* rgb, std::size_t rgbStride);
 };

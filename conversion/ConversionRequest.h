@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/ScreenArea.h"
+#include "conversion/WallpaperLayout.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,12 +14,14 @@
 // exactly as the file system has them. Plain C++ (no Qt): the converter program starts for
 // every change and loads only what it needs.
 //
-//   tessaron-convert [--layout N] [--screen WxH] [--work-area L,T,R,B] [--test ACTION]
-//                    [--] PICTURE BITMAP
+//   tessaron-convert [--layout N] [--screen WxH] [--work-area L,T,R,B] [--fit-color RRGGBB]
+//                    [--never-enlarge 0|1] [--smart-crop 0|1] [--desktop L,T,R,B]
+//                    [--place L,T,R,B] [--test ACTION] [--] PICTURE BITMAP
+// Options left out take their defaults: those of WallpaperLayout, and the screen's whole area.
 struct ConversionRequest {
     std::string picture;
     std::string bitmap;
-    std::int32_t layout = 2; // an ImageLayout value; unknown values convert as Centered
+    WallpaperLayout layout{static_cast<std::int32_t>(ImageLayout::FitOnDesktop)};
     ScreenArea screen;
     // Only for tests of the converter program itself: "crash", "hang", "spin" (burn CPU time),
     // "allocate" (take memory until none is left), or "probe:FOLDER" (try what its sandbox
@@ -26,6 +29,8 @@ struct ConversionRequest {
     std::string test;
 
     std::vector<std::string> arguments() const;
+    // The size of the bitmap this request gives (see WallpaperLayout::bitmapBound).
+    WallpaperLayout::BitmapBound bitmapBound() const { return layout.bitmapBound(screen.screen); }
     // The request a command line (without the program name) asks for; nothing, with the reason
     // in `error`, when it is not one.
     static std::optional<ConversionRequest> parse(std::span<const char* const> arguments,

@@ -134,7 +134,9 @@ int ConverterProgram::run(int argc, const char* const* argv) {
         &error);
     if (!request) {
         say(STDERR_FILENO, "usage: tessaron-convert [--layout N] [--screen WxH] "
-                           "[--work-area L,T,R,B] [--] PICTURE BITMAP (" +
+                           "[--work-area L,T,R,B] [--fit-color RRGGBB] [--never-enlarge 0|1] "
+                           "[--smart-crop 0|1] [--desktop L,T,R,B --place L,T,R,B] [--] "
+                           "PICTURE BITMAP (" +
                                error + ")");
         return kUsage;
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QRect>
+#include <QSize>
+#include <cstdint>
 #include <string>
 
 // One picture loaded by an ImageLibrary. Owned by whoever called initImageObject until it is
@@ -33,6 +36,24 @@ public:
     // Keeps only `part` of the picture as stretched: save then writes that part alone, and
     // never holds the picture whole at the stretched size.
     virtual bool crop(ImageObject* image, const QRect& part) = 0;
+    // Keeps a part of the picture as stretched of the size of `middle` (its middle part), the
+    // one most worth keeping (faces, subjects). A library that cannot tell keeps `middle`.
+    virtual bool cropInteresting(ImageObject* image, const QRect& middle) {
+        return crop(image, middle);
+    }
+
+    // What lies around a picture on a canvas larger than it.
+    struct Backdrop {
+        std::uint32_t colour = 0; // 0xRRGGBB
+        // A copy of the picture filled to the canvas (cut to it, centred), blurred and a little
+        // darker, instead of the colour. It may be made from a small copy and enlarged.
+        bool blurred = false;
+    };
+    // Puts the picture (as stretched and cropped) on a canvas of `canvas` pixels with its top
+    // left corner at `at`, which may lie off the canvas (what falls beyond it is dropped), the
+    // rest of the canvas being `backdrop`. Save then writes the canvas.
+    virtual bool place(ImageObject* image, const QSize& canvas, const QPoint& at,
+                       const Backdrop& backdrop) = 0;
     // Writes an uncompressed 24-bit bitmap into `bitmap`, an open and empty file. On failure
     // the file holds nothing usable and the caller removes it.
     virtual bool save(ImageObject* image, int bitmap) = 0;

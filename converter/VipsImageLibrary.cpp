@@ -10,9 +10,11 @@
 #include "converter/DecodedPicture.h"
 #include "converter/PcxReader.h"
 #include "converter/TgaReader.h"
+#include "converter/VipsBitmapWriter.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -109,7 +111,7 @@ public:
     int bits = 0;
     int targetWidth = 0;
     int targetHeight = 0;
-    QRect part; // of the stretched picture that save writes; empty: all of it
+    VipsBitmapWriter::Layout layout; // what save writes of the stretched picture
 };
 
 VipsPicture* picture(ImageObject* image) {
@@ -262,6 +264,7 @@ int usedBands(VipsInterpretation interpretation) {
 }
 
 VImage resample(VipsPicture& p) {
+    const int width = p.targetWidth;
     auto options = [&p] {
         return VImage::option()->set("height", p.targetHeight)->set("size", VIPS_SIZE_FORCE);
     };
@@ -288,40 +291,20 @@ VImage resample(VipsPicture& p) {
                 source, "",
                 VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
             out = in.extract_band(0, VImage::option()->set("n", bands))
-                      .thumbnail_image(p.targetWidth, vipsOptions);
+                      .thumbnail_image(width, vipsOptions);
         } else {
             // thumbnail_source does not pass its own fail_on to the loader, so it goes as a
             // loader option too.
             vipsOptions->set("option_string", failOnOption);
-            out = VImage::thumbnail_source(source, p.targetWidth, vipsOptions);
+            out = VImage::thumbnail_source(source, width, vipsOptions);
         }
     } else {
         DecodedPicture& d = p.decoded;
         const VImage in = VImage::new_from_memory(d.pixels.data(), d.pixels.size(), d.width,
                                                   d.height, d.bands, VIPS_FORMAT_UCHAR);
-        out = in.thumbnail_image(p.targetWidth, options());
+        out = in.thumbnail_image(width, options());
     }
     return out;
-}
-
-// The pixels of `part` of `image`. libvips computes only what is asked for, so the columns
-// beside the part are never resampled and a sequential decoder stops below it. The rows are
-// asked for from the top in strips: a sequential decoder asked first for rows far down would
-// decode everything above them into one buffer.
-std::vector<std::uint8_t> readPart(const VImage& image, const QRect& part) {
-    constexpr int kStripRows = 64;
-    const VImage columns = image.extract_area(part.x(), 0, part.width(), part.bottom() + 1);
-    const std::size_t rowBytes = static_cast<std::size_t>(part.width()) * 3;
-    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(part.height()));
-    const vips::VRegion region = columns.region();
-    for (int top = 0; top < columns.height(); top += kStripRows) {
-        const int rows = std::min(kStripRows, columns.height() - top);
-        region.prepare(0, top, part.width(), rows);
-        for (int y = std::max(top, part.y()); y < top + rows; ++y)
-            std::memcpy(pixels.data() + rowBytes * static_cast<std::size_t>(y - part.y()),
-                        region.addr(0, y), rowBytes);
-    }
-    return pixels;
 }
 
 } // namespace
@@ -448,7 +431,7 @@ bool VipsImageLibrary::stretch(ImageObject* image, int width, int height) {
         return fail("size outside the limits");
     p->targetWidth = width;
     p->targetHeight = height;
-    p->part = QRect();
+    p->layout = {};
     return true;
 }
 
@@ -457,7 +440,26 @@ bool VipsImageLibrary::crop(ImageObject* image, const QRect& part) {
     if (!p || part.isEmpty() || part.left() < 0 || part.top() < 0 ||
         part.right() >= p->targetWidth || part.bottom() >= p->targetHeight)
         return fail("part outside the picture");
-    p->part = part;
+    p->layout.part = part;
+    p->layout.interesting = false;
+    return true;
+}
+
+bool VipsImageLibrary::cropInteresting(ImageObject* image, const QRect& middle) {
+    if (!crop(image, middle))
+        return false;
+    picture(image)->layout.interesting = true;
+    return true;
+}
+
+bool VipsImageLibrary::place(ImageObject* image, const QSize& canvas, const QPoint& at,
+                             const Backdrop& backdrop) {
+    VipsPicture* p = picture(image);
+    if (!p || !withinLimits(canvas.width(), canvas.height()))
+        return fail("canvas outside the limits");
+    p->layout.canvas = canvas;
+    p->layout.at = at;
+    p->layout.backdrop = backdrop;
     return true;
 }
 
@@ -469,21 +471,9 @@ bool VipsImageLibrary::save(ImageObject* image, int bitmap) {
         const VImage out = toRgb24(resample(*p));
         if (out.width() != p->targetWidth || out.height() != p->targetHeight || out.bands() != 3)
             return fail("resampled to a wrong size");
-        if (!p->part.isEmpty()) {
-            const std::vector<std::uint8_t> pixels = readPart(out, p->part);
-            if (!BitmapWriter::write(bitmap, p->part.width(), p->part.height(), pixels))
-                return fail("cannot write the file");
-            return true;
-        }
-        std::size_t bytes = 0;
-        std::unique_ptr<void, decltype(&g_free)> memory(out.write_to_memory(&bytes), &g_free);
-        if (!memory || bytes != static_cast<std::size_t>(out.width()) * out.height() * 3)
-            return fail("cannot decode the picture");
-        if (!BitmapWriter::write(bitmap, out.width(), out.height(),
-                                 std::span<const std::uint8_t>(
-                                     static_cast<const std::uint8_t*>(memory.get()), bytes)))
-            return fail("cannot write the file");
-        return true;
+        std::string error;
+        return VipsBitmapWriter::write(out, p->layout, bitmap, &error) ||
+               fail(vipsMessage(error.c_str()));
     } catch (const vips::VError& e) {
         vips_error_clear();
         return fail(vipsMessage(e.what()));

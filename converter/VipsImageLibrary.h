@@ -20,6 +20,10 @@ public:
     int getHeight(ImageObject* image) override;
     bool stretch(ImageObject* image, int width, int height) override;
     bool crop(ImageObject* image, const QRect& part) override;
+    // By libvips' attention measure (edges, skin tones, saturated colour).
+    bool cropInteresting(ImageObject* image, const QRect& middle) override;
+    bool place(ImageObject* image, const QSize& canvas, const QPoint& at,
+               const Backdrop& backdrop) override;
     bool save(ImageObject* image, int bitmap) override;
     void deleteImageObject(ImageObject* image) override;
     std::string lastError() const override;

@@ -15,10 +15,6 @@ struct WallpaperValues {
     QString wallpaper;
     std::int32_t wallpaperStyle = 0;
     QString tileWallpaper = QStringLiteral("0");
-    // Not one of the three values: the program's own bitmap was scaled to fit the screen (the
-    // fit layouts). A desktop that scales pictures itself fits it to each screen it shows it
-    // on, whose size may differ from the one it was made for.
-    bool fitted = false;
 
     bool operator==(const WallpaperValues&) const = default;
 };

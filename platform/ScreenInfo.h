@@ -17,7 +17,15 @@ struct ScreenMetrics : ScreenArea {
     double devicePixelRatio = 1.0;
     bool primary = true;
 
+    // The screen's size in the coordinates of `origin`: its device size where the desktop lays
+    // screens out in device pixels (X11); where it lays them out in logical units (Wayland),
+    // its logical size in the same scale as `origin`. Empty: the same as `screen`.
+    QSize extent;
+
     QRect geometry() const { return QRect(origin, screen); }
+    // Where the screen lies on the whole desktop, so that screens of different scales meet
+    // where the desktop has them meet.
+    QRect placeOnDesktop() const { return QRect(origin, extent.isEmpty() ? screen : extent); }
 
     bool operator==(const ScreenMetrics&) const = default;
 };

@@ -24,6 +24,10 @@ ScreenMetrics metricsOf(QScreen* screen, qreal positionScale) {
     metrics.screen = QSize(device(logical.width()), device(logical.height()));
     metrics.origin =
         QPoint(qRound(logical.x() * positionScale), qRound(logical.y() * positionScale));
+    metrics.extent = QGuiApplication::platformName() == u"xcb"
+                         ? metrics.screen
+                         : QSize(qRound(logical.width() * positionScale),
+                                 qRound(logical.height() * positionScale));
     const QPoint inset = available.topLeft() - logical.topLeft();
     metrics.workArea = QRect(device(inset.x()), device(inset.y()), device(available.width()),
                              device(available.height()));

@@ -20,6 +20,7 @@ enum class Kind {
     EtchedLine,
     DefaultButton,
     Button,
+    ColourButton, // a button showing a colour, which it lets the user choose
     FileListView, // the file list view that takes dropped files
     UrlListView,
     LinkPicture, // a clickable picture (bitmap resource named by `resource`)

@@ -1,6 +1,7 @@
 #include "ui/DialogControls.h"
 
 #include "resources/AppTexts.h"
+#include "ui/ColourButton.h"
 #include "ui/FileDropList.h"
 #include "ui/HyperlinkLabel.h"
 
@@ -73,6 +74,8 @@ QWidget* createControl(const DialogTemplate::Control& control, QWidget& parent) 
         button->setAutoDefault(false);
         return button;
     }
+    case K::ColourButton:
+        return new ColourButton(text, &parent);
     case K::FileListView:
         return new FileDropList(text, true, &parent);
     case K::UrlListView:

@@ -5,6 +5,7 @@
 #include "resources/DialogUnits.h"
 #include "resources/PropertiesDialogTemplate.h"
 #include "transport/ServerAddress.h"
+#include "ui/ColourButton.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogNumber.h"
 #include "ui/FileDropList.h"
@@ -14,6 +15,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -60,6 +62,10 @@ PropertiesDialog::PropertiesDialog(const WallpaperSettings& record, Services ser
             QString selected = filters.value(0);
             return QFileDialog::getOpenFileName(this, QString(), start, filters.join(u";;"),
                                                 &selected);
+        };
+    if (!m_services.chooseColour)
+        m_services.chooseColour = [this](const QColor& current) {
+            return QColorDialog::getColor(current, this);
         };
     if (!m_services.usableScreenBottom)
         m_services.usableScreenBottom = [this] {
@@ -147,10 +153,14 @@ void PropertiesDialog::connectCommands() {
     for (int id : {T::IdStartPath, T::IdMinute, T::IdHour, T::IdSeconds, T::IdChangeCommand,
                    T::IdFavouritesFolder})
         connect(edit(id), &QLineEdit::textChanged, this, enableApply);
-    for (int id : {T::IdCentered, T::IdTile, T::IdFitOnDesktop, T::IdCentredInWorkArea,
-                   T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery,
-                   T::IdAllPictureTypes, T::IdEachScreen, T::IdShuffle, T::IdShowOnLockScreen})
+    for (int id :
+         {T::IdRunSlideShowCtrl, T::IdPauseWhenLocked, T::IdPauseOnBattery, T::IdAllPictureTypes,
+          T::IdEachScreen, T::IdShuffle, T::IdSmartCrop, T::IdNeverEnlarge, T::IdShowOnLockScreen})
         connect(button(id), &QAbstractButton::clicked, this, enableApply);
+    for (int id : T::kLayoutRadios)
+        connect(button(id), &QAbstractButton::clicked, this, enableApply);
+    connect(button(T::IdFitColor), &QAbstractButton::clicked, this,
+            &PropertiesDialog::chooseFitColour);
     for (int id : T::kSourceRadios)
         connect(button(id), &QAbstractButton::clicked, this, [this] {
             readForm();
@@ -276,6 +286,9 @@ bool PropertiesDialog::readForm() {
     m_record.ChangeCommand = edit(T::IdChangeCommand)->text();
     m_record.FavouritesFolder = edit(T::IdFavouritesFolder)->text();
     m_record.ShowOnLockScreen = ticked(T::IdShowOnLockScreen);
+    m_record.FitColor = m_controls->get<ColourButton>(T::IdFitColor)->colour().name();
+    m_record.NeverEnlarge = ticked(T::IdNeverEnlarge);
+    m_record.SmartCrop = ticked(T::IdSmartCrop);
     return true;
 }
 
@@ -315,6 +328,11 @@ void PropertiesDialog::fillForm() {
     edit(T::IdChangeCommand)->setText(m_record.ChangeCommand);
     edit(T::IdFavouritesFolder)->setText(m_record.FavouritesFolder);
     tick(T::IdShowOnLockScreen, m_record.ShowOnLockScreen);
+    // As the conversion reads it: what is not "#rrggbb" is black.
+    m_controls->get<ColourButton>(T::IdFitColor)
+        ->setColour(QColor::fromRgb(static_cast<QRgb>(m_record.wallpaperLayout().fitColor)));
+    tick(T::IdNeverEnlarge, m_record.NeverEnlarge);
+    tick(T::IdSmartCrop, m_record.SmartCrop);
 }
 
 void PropertiesDialog::hideModeControls() {
@@ -530,6 +548,15 @@ void PropertiesDialog::finishGetList(const FtpAccount& account, const FolderList
     }
     m_listing = false;
     control(T::IdGetList)->setEnabled(true);
+}
+
+void PropertiesDialog::chooseFitColour() {
+    auto* button = m_controls->get<ColourButton>(T::IdFitColor);
+    const QColor chosen = m_services.chooseColour(button->colour());
+    if (!chosen.isValid())
+        return;
+    button->setColour(chosen);
+    setApplyEnabled(true);
 }
 
 void PropertiesDialog::cancelFromOutside() {

@@ -4,6 +4,7 @@
 #include "transport/FtpAccount.h"
 #include "worker/WallpaperSettings.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QMessageBox>
 #include <functional>
@@ -46,6 +47,9 @@ public:
             showMessage{};
         std::function<QString(const QString& instruction, const QString& start)> chooseFolder{};
         std::function<QString(const QString& startFolder, const QStringList& filters)> chooseFile{};
+        // The colour chooser for "FitColor", opened at the current colour; an invalid colour
+        // when cancelled.
+        std::function<QColor(const QColor& current)> chooseColour{};
         std::function<int()> usableScreenBottom{};
         QString appName;             // caption of the form's messages; the program file's base name
         QString defaultFavourites{}; // the Favourites folder when the setting names none
@@ -76,6 +80,7 @@ public:
     void getList();
     // Shows the main window's lists anew (they changed from outside the dialog).
     void refillLists();
+    void chooseFitColour();
     // Ends the dialog as cancelled, also from inside one of its own message boxes.
     void cancelFromOutside();
 

@@ -7,7 +7,7 @@
 PictureConverter::PictureConverter(ConverterProcess& process) : m_process(process) {}
 
 bool PictureConverter::ConvertPicture(const QString& picturePath, const QString& bitmapPath,
-                                      std::int32_t layout, const ScreenMetrics& screen) {
+                                      const WallpaperLayout& layout, const ScreenMetrics& screen) {
     ConversionRequest request;
     request.picture = FileName::toNative(picturePath).toStdString();
     request.bitmap = FileName::toNative(bitmapPath).toStdString();

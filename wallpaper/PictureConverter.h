@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/WallpaperLayout.h"
 #include "platform/ScreenInfo.h"
 
 #include <QSet>
@@ -16,13 +17,12 @@ class PictureConverter {
 public:
     explicit PictureConverter(ConverterProcess& process);
 
-    // Converts `picturePath` for `layout` (an ImageLayout value; unknown values convert as
-    // Centered) on `screen` and writes the bitmap to `bitmapPath`. True only when the bitmap
-    // was written; on false no bitmap is left behind and, unless abort() ended it, one warning
-    // with the reason is logged. The bitmap is never larger than the screen: of a picture that
-    // Centered or Tile shows only in part, only that part is written.
-    bool ConvertPicture(const QString& picturePath, const QString& bitmapPath, std::int32_t layout,
-                        const ScreenMetrics& screen);
+    // Converts `picturePath` for `layout` on `screen` and writes the bitmap to `bitmapPath`. True
+    // only when the bitmap was written; on false no bitmap is left behind and, unless abort() ended
+    // it, one warning with the reason is logged. The bitmap is never larger than the screen: of a
+    // picture that Centered or Tile shows only in part, only that part is written.
+    bool ConvertPicture(const QString& picturePath, const QString& bitmapPath,
+                        const WallpaperLayout& layout, const ScreenMetrics& screen);
     // Ends every conversion in progress at once; their calls return false. Any thread.
     void abort();
 

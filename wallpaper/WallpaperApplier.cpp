@@ -19,7 +19,6 @@ WallpaperValues valuesOf(const QString& bitmapPath, std::int32_t layout) {
     values.wallpaper = QFileInfo(bitmapPath).absoluteFilePath();
     values.wallpaperStyle = 1;
     values.tileWallpaper = layout == kTile ? QStringLiteral("1") : QStringLiteral("0");
-    values.fitted = layout > kTile;
     return values;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/WallpaperLayout.h"
 #include "platform/ScreenInfo.h"
 #include "worker/ShownPicture.h"
 
@@ -12,11 +13,10 @@
 // thread except abortDownload and abortConversion, which the thread that stops a worker calls. An
 // empty hook is a service that is not available: the change it belongs to does nothing.
 struct ChangeServices {
-    // Converts `picture` into the bitmap file `bitmap`, resampled for `layout` (an ImageLayout
-    // value; odd values convert as Centered) on `screen`, in its device pixels. True when the
-    // bitmap was written. `bitmap` is a name private to the worker's run; the worker moves the
-    // file into place itself.
-    std::function<bool(const QString& picture, const QString& bitmap, std::int32_t layout,
+    // Converts `picture` into the bitmap file `bitmap`, laid out for `layout` on `screen`, in
+    // its device pixels. True when the bitmap was written. `bitmap` is a name private to the
+    // worker's run; the worker moves the file into place itself.
+    std::function<bool(const QString& picture, const QString& bitmap, const WallpaperLayout& layout,
                        const ScreenMetrics& screen)>
         convert;
     // Every screen, left to right, then top to bottom. When empty, one default screen.

@@ -1,5 +1,7 @@
 #include "worker/WallpaperSettings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -8,7 +10,7 @@ namespace {
 
 using W = WallpaperSettings;
 
-const std::array<SettingEntry, 30> kTable{{
+const std::array<SettingEntry, 33> kTable{{
     {"CurURLListPos", &W::CurURLListPos, std::int64_t{0}, false},
     {"CurFileListPos", &W::CurFileListPos, std::int64_t{0}, false},
     {"CurScanFolderPos", &W::CurScanFolderPos, std::int64_t{0}, false},
@@ -41,11 +43,14 @@ const std::array<SettingEntry, 30> kTable{{
     {"ChangeCommand", &W::ChangeCommand, ""},
     {"FavouritesFolder", &W::FavouritesFolder, ""},
     {"ShowOnLockScreen", &W::ShowOnLockScreen, std::int64_t{0}},
+    {"FitColor", &W::FitColor, "#000000"},
+    {"NeverEnlarge", &W::NeverEnlarge, std::int64_t{0}},
+    {"SmartCrop", &W::SmartCrop, std::int64_t{1}},
 }};
 
 // Kept in columns, so that settings added later change only the lines they add.
 // clang-format off
-constexpr std::array<const char*, 30> kLoadOrder{
+constexpr std::array<const char*, 33> kLoadOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "FtpServer",
@@ -53,9 +58,10 @@ constexpr std::array<const char*, 30> kLoadOrder{
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
     "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "ChangeCommand",
-    "FavouritesFolder", "ShowOnLockScreen"};
+    "FavouritesFolder", "ShowOnLockScreen", "FitColor",       "NeverEnlarge",
+    "SmartCrop"};
 
-constexpr std::array<const char*, 30> kSaveOrder{
+constexpr std::array<const char*, 33> kSaveOrder{
     "IncludeSubflders", "AutoRun",        "Minute",           "Hour",
     "StartPath",        "Layout",         "Seconds",          "RunSlideShowCtrl",
     "UseFileList",      "CurFileListPos", "CurScanFolderPos", "CurURLListPos",
@@ -63,7 +69,8 @@ constexpr std::array<const char*, 30> kSaveOrder{
     "PauseWhenLocked",  "PauseOnBattery", "AllPictureTypes",  "EachScreen",
     "Shuffle",          "ShuffleScanSeed", "ShuffleScanLast", "ShuffleFileSeed",
     "ShuffleFileLast",  "ShuffleURLSeed",  "ShuffleURLLast",  "ChangeCommand",
-    "FavouritesFolder", "ShowOnLockScreen"};
+    "FavouritesFolder", "ShowOnLockScreen", "FitColor",       "NeverEnlarge",
+    "SmartCrop"};
 // clang-format on
 
 } // namespace
@@ -111,4 +118,17 @@ WallpaperSettings WallpaperSettings::defaults(const QString& defaultStartPath) {
             entry.field);
     }
     return settings;
+}
+
+WallpaperLayout WallpaperSettings::wallpaperLayout() const {
+    WallpaperLayout layout(Layout);
+    const bool isColour = FitColor.size() == 7 && FitColor.startsWith(u'#') &&
+                          std::all_of(FitColor.begin() + 1, FitColor.end(), [](QChar c) {
+                              return std::isxdigit(static_cast<unsigned char>(c.toLatin1()));
+                          });
+    if (isColour)
+        layout.fitColor = FitColor.mid(1).toUInt(nullptr, 16);
+    layout.neverEnlarge = NeverEnlarge != 0;
+    layout.smartCrop = SmartCrop != 0;
+    return layout;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/WallpaperLayout.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -7,12 +9,6 @@
 #include <variant>
 
 enum class SourceMode : std::int32_t { ScanFolder = 0, FileList = 1, FtpList = 2 };
-enum class ImageLayout : std::int32_t {
-    Centered = 0,
-    Tile = 1,
-    FitOnDesktop = 2,
-    CentredInWorkArea = 3
-};
 
 // Every persisted choice of the user, one field per key of the profile section "Settings".
 // Defaults live only in the settings table below; use defaults() for a first-start record.
@@ -57,12 +53,20 @@ struct WallpaperSettings {
     QString ChangeCommand;
     QString FavouritesFolder;
     std::int32_t ShowOnLockScreen{};
+    // What refines the layout (WallpaperLayout): the colour around a picture that does not
+    // cover the screen ("#rrggbb"; anything else is black), "Do not enlarge small pictures",
+    // and "Keep the interesting part" of a picture cut to fill the screen.
+    QString FitColor;
+    std::int32_t NeverEnlarge{};
+    std::int32_t SmartCrop{};
 
     // The record a first start uses; StartPath's default depends on the platform.
     static WallpaperSettings defaults(const QString& defaultStartPath);
 
     // The change interval in seconds, computed modulo 2^32 as the timer counts it.
     std::uint32_t intervalSeconds() const { return Hour * 3600u + Minute * 60u + Seconds; }
+    // The layout and its refinements, as a conversion takes them.
+    WallpaperLayout wallpaperLayout() const;
 
     bool operator==(const WallpaperSettings&) const = default;
 };

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -171,13 +172,13 @@ bool WorkerRun::showAgain(const PictureHistory::Change& change) {
     } done{m_showingAgain};
     const Advance stay = [](SlideShowState::Data&) {};
     const auto [layout, eachScreen] = read([](const SlideShowState::Data& d) {
-        return std::pair(d.settings.Layout, d.settings.EachScreen != 0);
+        return std::pair(d.settings.wallpaperLayout(), d.settings.EachScreen != 0);
     });
     std::vector<ScreenMetrics> screens = currentScreens();
     // A change over several screens is shown again over the screens there are now; one
-    // picture of it when the desktop shows one for all.
-    if (eachScreen && screens.size() > 1)
-        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
+    // picture of it when the desktop shows one for all, or one picture spans them.
+    if (eachScreen && screens.size() > 1 && layout.value() != ImageLayout::Span)
+        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false, false};
     else
         found.resize(1);
     for (const ShownAgain::Found& again : found) {
@@ -337,13 +338,20 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, con
     if (m_change)
         return takeForScreen(source, bitmapName, advance, picture);
     const auto [layout, eachScreen] = read([](const SlideShowState::Data& d) {
-        return std::pair(d.settings.Layout, d.settings.EachScreen != 0);
+        return std::pair(d.settings.wallpaperLayout(), d.settings.EachScreen != 0);
     });
     std::vector<ScreenMetrics> screens = currentScreens();
-    if (eachScreen && screens.size() > 1) {
-        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false};
+    const bool several = screens.size() > 1;
+    const bool spanned = several && layout.value() == ImageLayout::Span;
+    if (eachScreen && several && !spanned) {
+        m_change = ScreenChange{std::move(screens), layout, {}, 0, {}, {}, false, false};
         return takeForScreen(source, bitmapName, advance, picture);
     }
+    const bool alike = std::all_of(screens.begin(), screens.end(), [&](const ScreenArea& s) {
+        return s == static_cast<const ScreenArea&>(screens.front());
+    });
+    if (spanned || (!alike && layout.dependsOnScreen()))
+        return spreadChange(source, bitmapName, advance, picture, layout, std::move(screens));
 
     const QString bitmap = bitmapPath(bitmapName);
     bool folderReady = false;
@@ -367,8 +375,8 @@ bool WorkerRun::makeChange(const QString& source, const QString& bitmapName, con
     return shown;
 }
 
-bool WorkerRun::convert(const QString& source, const QString& staging, std::int32_t layout,
-                        const ScreenMetrics& screen) {
+bool WorkerRun::convert(const QString& source, const QString& staging,
+                        const WallpaperLayout& layout, const ScreenMetrics& screen) {
     m_converting.store(true);
     struct Reset {
         std::atomic<bool>& flag;
@@ -380,9 +388,9 @@ bool WorkerRun::convert(const QString& source, const QString& staging, std::int3
     return m_services.convert(source, staging, layout, screen);
 }
 
-bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                                const ScreenMetrics& screen, ShownPicture picture,
-                                const Advance& advance) {
+bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap,
+                                const WallpaperLayout& layout, const ScreenMetrics& screen,
+                                ShownPicture picture, const Advance& advance) {
     // Removed on every way out; after the move into place there is nothing left to remove.
     struct Staged {
         fs::path path;
@@ -405,7 +413,7 @@ bool WorkerRun::convertAndApply(const QString& source, const QString& bitmap, st
         return false;
     }
     if (m_services.apply)
-        m_services.apply(bitmap, layout);
+        m_services.apply(bitmap, layout.layout);
     if (picture.kind == PictureKind::UrlList)
         picture.file = ShownAgain::keepDownload(picture.file, 0);
     // Under the same gate as the application: a stop can no longer come between the two and
@@ -465,9 +473,69 @@ void WorkerRun::discardChange() {
     m_change.reset();
 }
 
+bool WorkerRun::spreadChange(const QString& source, const QString& bitmapName,
+                             const Advance& advance, const ShownPicture& picture,
+                             const WallpaperLayout& layout, std::vector<ScreenMetrics> screens) {
+    ScreenChange change{std::move(screens), layout, {}, 0, {}, {}, false, false};
+    std::vector<WallpaperLayout> layouts(change.screens.size(), layout);
+    if (layout.value() == ImageLayout::Span) {
+        QRect desktop;
+        for (const ScreenMetrics& screen : change.screens)
+            desktop = desktop.united(screen.placeOnDesktop());
+        if (m_services.compose) {
+            // The desktop takes one picture: one bitmap for all of it.
+            ScreenMetrics whole;
+            whole.name = QStringLiteral("desktop");
+            whole.screen = desktop.size();
+            whole.workArea = QRect(QPoint(0, 0), desktop.size());
+            whole.origin = desktop.topLeft();
+            change.screens = {whole};
+            change.wholeDesktop = true;
+            layouts.resize(1);
+        }
+        for (std::size_t i = 0; i < layouts.size(); ++i) {
+            layouts[i].desktop = desktop;
+            layouts[i].place = change.screens[i].placeOnDesktop();
+        }
+    }
+    bool converted = false;
+    {
+        std::lock_guard gate(m_gateMutex);
+        throwIfCancelled();
+        converted = ensureWallpaperFolder() && m_services.convert;
+    }
+    // This run's private bitmaps go on every way out, a stop included; those put in place are
+    // gone by then.
+    struct Cleanup {
+        const std::vector<ScreenChange::Part>& parts;
+        ~Cleanup() {
+            for (const ScreenChange::Part& part : parts)
+                removeFile(part.staging);
+        }
+    } cleanup{change.parts};
+    for (std::size_t i = 0; converted && i < layouts.size(); ++i) {
+        change.parts.push_back({stagingPath(QStringLiteral("-%1").arg(i + 1)), bitmapName});
+        converted = convert(source, change.parts.back().staging, layouts[i], change.screens[i]);
+    }
+    if (converted) {
+        change.pictures = {picture};
+        change.pictures.front().file = source;
+        converted = showChange(change, advance);
+    }
+    // A picture that was not shown uses up its turn all the same.
+    if (!converted)
+        modify(advance);
+    return converted;
+}
+
 void WorkerRun::finishChange() {
     const ScreenChange change = std::move(*m_change);
     m_change.reset();
+    showChange(change, [](SlideShowState::Data&) {});
+    tip(QString::fromLatin1(AppTexts::kTipPrefix) + change.names.join(QStringLiteral(", ")));
+}
+
+bool WorkerRun::showChange(const ScreenChange& change, const Advance& advance) {
     const QString composed = stagingPath(QStringLiteral("-all"));
     // This run's private bitmaps go on every way out; those put in place are gone by then.
     struct Cleanup {
@@ -485,48 +553,48 @@ void WorkerRun::finishChange() {
     std::vector<ScreenBitmap> staged;
     for (std::size_t i = 0; i < change.screens.size() && !change.parts.empty(); ++i)
         staged.push_back({change.screens[i], change.parts[i % change.parts.size()].staging});
-    const bool composedOk = !staged.empty() && m_services.compose &&
-                            m_services.compose(staged, change.layout, composed);
+    const std::int32_t layout = change.layout.layout;
+    const bool composedOk = change.wholeDesktop || (!staged.empty() && m_services.compose &&
+                                                    m_services.compose(staged, layout, composed));
 
-    {
-        std::lock_guard gate(m_gateMutex);
-        throwIfCancelled();
-        if (ensureWallpaperFolder())
-            emptyWallpaperFolder();
-        // Every picture failed: the folder is emptied and the wallpaper stays, as for one screen.
-        if (!staged.empty()) {
-            const auto putInPlace = [this](const QString& from, const QString& name) {
-                const QString to = bitmapPath(name);
-                std::error_code error;
-                fs::rename(fsPath(from), fsPath(to), error);
-                if (error)
-                    qCWarning(lcWorker).noquote()
-                        << QStringLiteral("Cannot put the wallpaper bitmap %1 in place: %2")
-                               .arg(to, reason(error));
-                return to;
-            };
-            QString spanned;
-            if (m_services.compose) {
-                if (composedOk && m_services.applySpanned) {
-                    spanned = putInPlace(composed, change.parts.front().bitmapName);
-                    m_services.applySpanned(spanned);
-                }
-            } else {
-                QStringList names;
-                std::vector<QString> placed;
-                for (const ScreenChange::Part& part : change.parts) {
-                    names.append(unusedName(part.bitmapName, names));
-                    placed.push_back(putInPlace(part.staging, names.back()));
-                }
-                for (std::size_t i = 0; i < staged.size(); ++i)
-                    staged[i].bitmap = placed[i % placed.size()];
-                if (m_services.applyEach)
-                    m_services.applyEach(staged, change.layout);
-            }
-            noteShown(screenPictures(change, staged, spanned), [](SlideShowState::Data&) {});
+    std::lock_guard gate(m_gateMutex);
+    throwIfCancelled();
+    if (ensureWallpaperFolder())
+        emptyWallpaperFolder();
+    // Every picture failed: the folder is emptied and the wallpaper stays, as for one screen.
+    if (staged.empty())
+        return false;
+    const auto putInPlace = [this](const QString& from, const QString& name) {
+        const QString to = bitmapPath(name);
+        std::error_code error;
+        fs::rename(fsPath(from), fsPath(to), error);
+        if (error)
+            qCWarning(lcWorker).noquote()
+                << QStringLiteral("Cannot put the wallpaper bitmap %1 in place: %2")
+                       .arg(to, reason(error));
+        return to;
+    };
+    QString spanned;
+    if (m_services.compose) {
+        const QString& whole = change.wholeDesktop ? change.parts.front().staging : composed;
+        if (composedOk && m_services.applySpanned) {
+            spanned = putInPlace(whole, change.parts.front().bitmapName);
+            m_services.applySpanned(spanned);
         }
+    } else {
+        QStringList names;
+        std::vector<QString> placed;
+        for (const ScreenChange::Part& part : change.parts) {
+            names.append(unusedName(part.bitmapName, names));
+            placed.push_back(putInPlace(part.staging, names.back()));
+        }
+        for (std::size_t i = 0; i < staged.size(); ++i)
+            staged[i].bitmap = placed[i % placed.size()];
+        if (m_services.applyEach)
+            m_services.applyEach(staged, layout);
     }
-    tip(QString::fromLatin1(AppTexts::kTipPrefix) + change.names.join(QStringLiteral(", ")));
+    noteShown(screenPictures(change, staged, spanned), advance);
+    return true;
 }
 
 std::vector<ShownPicture> WorkerRun::screenPictures(const ScreenChange& change,

@@ -38,6 +38,11 @@ class TipChannel;
 // has a change to show (going back, or forward again after that) shows that change again,
 // converted anew from its source, with no source called and no position moved; the source is
 // asked for a new picture only once the newest change is on the screen again.
+//
+// With one picture for all screens, a layout whose bitmap depends on the screen (Fill, a
+// colour around the picture, ...) on screens of different sizes gets a bitmap made for each
+// screen, and "Span all screens" (whatever "EachScreen" says) gives each screen its part of the
+// one picture, or, for a desktop that takes one picture, one bitmap over all screens.
 class WorkerRun {
 public:
     // How a change moves its source's position on, applied under the state's lock.
@@ -146,12 +151,15 @@ private:
             QString bitmapName; // named after the picture
         };
         std::vector<ScreenMetrics> screens;
-        std::int32_t layout = 0;
+        WallpaperLayout layout;
         std::vector<Part> parts; // converted, for screens 0, 1, ... in order
         std::size_t failed = 0;
         QStringList names;                  // every picture taken, for the tip
         std::vector<ShownPicture> pictures; // the pictures converted, with their parts
         bool stepTaken = false;
+        // One bitmap over all screens (screens holds the whole desktop as one), shown spanned
+        // as it is.
+        bool wholeDesktop = false;
 
         bool complete() const { return parts.size() == screens.size() || failed >= screens.size(); }
     };
@@ -162,15 +170,23 @@ private:
     bool ensureWallpaperFolder() const;
     void emptyWallpaperFolder() const;
     // Converts into `staging`; a stop ends the conversion at once (false, or Stopped thrown).
-    bool convert(const QString& source, const QString& staging, std::int32_t layout,
+    bool convert(const QString& source, const QString& staging, const WallpaperLayout& layout,
                  const ScreenMetrics& screen);
     // Once the bitmap is applied, under the gate: advances the source and notes `picture` as
     // shown.
-    bool convertAndApply(const QString& source, const QString& bitmap, std::int32_t layout,
-                         const ScreenMetrics& screen, ShownPicture picture, const Advance& advance);
+    bool convertAndApply(const QString& source, const QString& bitmap,
+                         const WallpaperLayout& layout, const ScreenMetrics& screen,
+                         ShownPicture picture, const Advance& advance);
     bool takeForScreen(const QString& source, const QString& bitmapName, const Advance& advance,
                        const ShownPicture& picture);
+    // One picture made for each of `screens` (see the class comment).
+    bool spreadChange(const QString& source, const QString& bitmapName, const Advance& advance,
+                      const ShownPicture& picture, const WallpaperLayout& layout,
+                      std::vector<ScreenMetrics> screens);
     void finishChange();
+    // Puts the change's bitmaps in place and shows them; then, under the same gate, notes the
+    // change as shown with `advance` (noteShown). False when no picture was converted.
+    bool showChange(const ScreenChange& change, const Advance& advance);
     // The pictures of a change over several screens as each screen shows them: `staged`
     // holds each screen's bitmap, `spanned` the one over all of them where the desktop takes
     // one.

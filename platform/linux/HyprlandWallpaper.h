@@ -10,8 +10,9 @@
 //
 // hyprpaper reads PNG but no BMP, and keeps a picture by its path: each bitmap is handed over
 // as a PNG copy of a name never used before (`.hyprpaper-<pid>-<n>.png` beside it). It has no
-// centred mode: the program's centred and fitted pictures are shown contained (whole, scaled
-// to fit), tiled ones tiled. read() records each monitor's picture as hyprpaper lists it.
+// centred mode: the program's centred pictures are shown contained (whole, scaled to fit:
+// pixel for pixel for one made to the monitor's size), tiled ones tiled. read() records each
+// monitor's picture as hyprpaper lists it.
 class HyprlandWallpaper final : public DesktopWallpaper {
 public:
     explicit HyprlandWallpaper(int timeoutMs = 5000) : m_timeoutMs(timeoutMs) {}

@@ -121,7 +121,8 @@ QString SwaybgProcess::modeOf(const WallpaperValues& values) {
     case Placement::Zoomed:
         return QStringLiteral("fill");
     default:
-        return values.fitted ? QStringLiteral("fit") : QStringLiteral("center");
+        // The program's own bitmaps are made for the screen: shown as they are, pixel for pixel.
+        return QStringLiteral("center");
     }
 }
 

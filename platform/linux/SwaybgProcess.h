@@ -30,9 +30,9 @@ public:
     SwaybgProcess(const SwaybgProcess&) = delete;
     SwaybgProcess& operator=(const SwaybgProcess&) = delete;
 
-    // swaybg's mode for the values: tile for "TileWallpaper" "1", fit for the fit layouts,
-    // center for the program's other bitmaps; the desktops' own placements for a user's
-    // wallpaper put back. Empty when the values ask for no picture.
+    // swaybg's mode for the values: tile for "TileWallpaper" "1", center for the program's
+    // other bitmaps (made for their screen, shown pixel for pixel); the desktops' own
+    // placements for a user's wallpaper put back. Empty when the values ask for no picture.
     static QString modeOf(const WallpaperValues& values);
     // The words for swaybg: each picture on its output, black where a picture leaves room.
     static QStringList arguments(const std::vector<Picture>& pictures);

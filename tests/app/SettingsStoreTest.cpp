@@ -42,6 +42,9 @@ TEST_F(SettingsStoreTest, EmptyProfileGivesFirstStartDefaults) {
     EXPECT_EQ(s.CurFileListPos, 0);
     EXPECT_EQ(s.CurURLListPos, 0);
     EXPECT_EQ(s.CurScanFolderPos, 0);
+    // Black around pictures, enlarged when small, the interesting part kept.
+    EXPECT_EQ(s.FitColor, QStringLiteral("#000000"));
+    EXPECT_EQ(s.wallpaperLayout(), WallpaperLayout(0));
 }
 
 TEST_F(SettingsStoreTest, MinusOneAndUnreadableIntegersGiveDefaultsButEmptyStringsStay) {
@@ -50,8 +53,9 @@ TEST_F(SettingsStoreTest, MinusOneAndUnreadableIntegersGiveDefaultsButEmptyStrin
              "Hour=4294967295\n"
              "IncludeSubflders=yes\n"
              "Seconds=99999999999\n"
-             "Layout=7\n"
+             "Layout=9\n"
              "UseFileList=-5\n"
+             "FitColor=#12AB3f\n"
              "StartPath=\n"
              "FtpFolder=pub/pics\n");
     const WallpaperSettings s = load();
@@ -60,7 +64,9 @@ TEST_F(SettingsStoreTest, MinusOneAndUnreadableIntegersGiveDefaultsButEmptyStrin
     EXPECT_EQ(s.IncludeSubflders, 1);
     EXPECT_EQ(s.Seconds, 0u);
     // Odd values a hand-edited profile holds are kept as they are.
-    EXPECT_EQ(s.Layout, 7);
+    EXPECT_EQ(s.Layout, 9);
+    EXPECT_EQ(s.wallpaperLayout().value(), ImageLayout::Centered);
+    EXPECT_EQ(s.wallpaperLayout().fitColor, 0x12ab3fu);
     EXPECT_EQ(s.UseFileList, -5);
     EXPECT_TRUE(s.StartPath.isEmpty());
     EXPECT_EQ(s.FtpFolder, QStringLiteral("pub/pics"));

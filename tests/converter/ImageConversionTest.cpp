@@ -1,4 +1,5 @@
 #include "converter/ImageConversion.h"
+#include "conversion/ConversionRequest.h"
 #include "converter/ImageLibrary.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@ public:
     int stretchWidth = -1;
     int stretchHeight = -1;
     QRect part;
+    QSize canvas;
+    QPoint at;
     int live = 0;
 
     ImageObject* initImageObject(int) override {
@@ -53,6 +56,15 @@ public:
         part = r;
         return true;
     }
+    bool place(ImageObject*, const QSize& size, const QPoint& where,
+               const Backdrop& backdrop) override {
+        calls << (backdrop.blurred
+                      ? "place blurred"
+                      : QStringLiteral("place %1").arg(backdrop.colour, 6, 16, QChar('0')));
+        canvas = size;
+        at = where;
+        return true;
+    }
     bool save(ImageObject*, int bitmap) override {
         calls << QStringLiteral("save %1").arg(bitmap);
         return !failSave;
@@ -74,7 +86,7 @@ ScreenArea screenOf(int w, int h, QRect workArea = {}) {
     return s;
 }
 
-QSize convert(RecordingLibrary& library, int layout, const ScreenArea& screen) {
+QSize convert(RecordingLibrary& library, const WallpaperLayout& layout, const ScreenArea& screen) {
     EXPECT_EQ(ImageConversion(library).convert(3, 4, layout, screen), std::nullopt);
     return QSize(library.stretchWidth, library.stretchHeight);
 }
@@ -82,7 +94,7 @@ QSize convert(RecordingLibrary& library, int layout, const ScreenArea& screen) {
 } // namespace
 
 TEST(ImageConversion, CenteredAndTileStretchToOneLessThanTheSize) {
-    for (int layout : {0, 1, 7, -1}) { // unknown layouts convert as Centered
+    for (int layout : {0, 1, 8, -1}) { // unknown layouts convert as Centered
         RecordingLibrary library;
         EXPECT_EQ(convert(library, layout, screenOf(800, 600)), QSize(639, 479)) << layout;
         EXPECT_FALSE(library.calls.contains("crop")); // the screen shows all of it
@@ -100,7 +112,7 @@ TEST(ImageConversion, CenteredAndTileKeepOnlyWhatTheScreenShows) {
         QSize picture;
         QRect part;
     } cases[] = {{0, {4000, 3000}, {1039, 959, 1920, 1080}},
-                 {7, {4000, 3000}, {1039, 959, 1920, 1080}},
+                 {8, {4000, 3000}, {1039, 959, 1920, 1080}},
                  {1, {4000, 3000}, {0, 0, 1920, 1080}},
                  {0, {4000, 800}, {1039, 0, 1920, 799}}, // only too wide
                  {1, {1000, 2000}, {0, 0, 999, 1080}}};  // only too tall
@@ -209,4 +221,151 @@ TEST(ImageConversion, EveryFailureGivesItsReasonAndReleasesThePicture) {
     EXPECT_EQ(reason(throws, 0), "fault in the picture library: library fault");
     EXPECT_EQ(throws.live, 0);
     EXPECT_EQ(throws.calls.last(), "delete");
+}
+
+TEST(ImageConversion, FillStretchAndTheBlurredCopyCoverTheScreen) {
+    const ScreenArea screen = screenOf(1920, 1080);
+    const auto layout = [](ImageLayout kind, std::uint32_t colour = 0, bool neverEnlarge = false) {
+        WallpaperLayout l(static_cast<std::int32_t>(kind));
+        l.fitColor = colour;
+        l.neverEnlarge = neverEnlarge;
+        l.smartCrop = false;
+        return l;
+    };
+    const struct {
+        WallpaperLayout layout;
+        QSize picture;
+        QSize stretched;
+        QRect part;
+        QStringList calls; // between stretch and save
+        QPoint at;
+    } cases[] = {
+        // clang-format off
+        // Scaled to cover, cut in the middle (or where the attention measure says).
+        {layout(ImageLayout::Fill), {4000, 1000}, {4320, 1080}, {1200, 0, 1920, 1080}, {"crop"}},
+        {layout(ImageLayout::Fill), {1000, 2000}, {1920, 3840}, {0, 1380, 1920, 1080}, {"crop"}},
+        {layout(ImageLayout::Fill), {192, 108}, {1920, 1080}, {0, 0, 1920, 1080}, {}},
+        {layout(ImageLayout::Stretch), {1000, 2000}, {1920, 1080}, {0, 0, 1920, 1080}, {}},
+        // Fitted as "Fit on desktop" fits it, on its blurred copy.
+        {layout(ImageLayout::FitOnBlur), {4000, 1000}, {1919, 479}, {0, 0, 1919, 479},
+         {"place blurred"}, {0, 300}},
+        // A colour around what does not cover the screen; black leaves that to the desktop.
+        {layout(ImageLayout::Centered, 0x336699), {640, 480}, {639, 479}, {0, 0, 639, 479},
+         {"place 336699"}, {640, 300}},
+        {layout(ImageLayout::FitOnDesktop, 0xff0000, true), {800, 600}, {800, 600},
+         {0, 0, 800, 600}, {"place ff0000"}, {560, 240}},
+        {layout(ImageLayout::FitOnDesktop, 0, true), {800, 600}, {800, 600}, {0, 0, 800, 600}, {}},
+        // Never enlarged: kept at its size and centred, cut where it is too tall.
+        {layout(ImageLayout::Fill, 0, true), {1000, 2000}, {1000, 2000}, {0, 460, 1000, 1080},
+         {"crop", "place 000000"}, {460, 0}},
+        {layout(ImageLayout::FitOnBlur, 0, true), {800, 600}, {800, 600}, {0, 0, 800, 600},
+         {"place blurred"}, {560, 240}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.layout.layout << " " << c.picture.width() << "x" << c.picture.height());
+        RecordingLibrary library;
+        library.width = c.picture.width();
+        library.height = c.picture.height();
+        ASSERT_EQ(convert(library, c.layout, screen), c.stretched);
+        const QStringList between = library.calls.mid(2, library.calls.size() - 4);
+        EXPECT_EQ(between, c.calls);
+        if (between.contains("crop"))
+            EXPECT_EQ(library.part, c.part);
+        if (!c.calls.filter("place").isEmpty()) {
+            EXPECT_EQ(library.canvas, QSize(1920, 1080));
+            EXPECT_EQ(library.at, c.at);
+        }
+    }
+    // "Keep the interesting part" asks the library where the part lies; Span never does.
+    WallpaperLayout smart = layout(ImageLayout::Fill);
+    smart.smartCrop = true;
+    const auto plan = ImageConversion::plan(4000, 1000, smart, screen);
+    ASSERT_TRUE(plan);
+    EXPECT_TRUE(plan->interesting);
+    smart.layout = static_cast<std::int32_t>(ImageLayout::Span);
+    EXPECT_FALSE(ImageConversion::plan(4000, 1000, smart, screen)->interesting);
+}
+
+TEST(ImageConversion, SpanGivesEachScreenItsPartInItsOwnPixels) {
+    // A 1600x1200 area of the desktop at half the scale of the 640x480 screen beside it.
+    WallpaperLayout span(static_cast<std::int32_t>(ImageLayout::Span));
+    span.desktop = QRect(0, 0, 2240, 1200);
+    span.place = QRect(0, 0, 1600, 1200);
+    auto left = ImageConversion::plan(4480, 2400, span, screenOf(800, 600));
+    span.place = QRect(1600, 0, 640, 480);
+    auto right = ImageConversion::plan(4480, 2400, span, screenOf(640, 480));
+    ASSERT_TRUE(left && right);
+    EXPECT_EQ(left->stretched, QSize(1120, 600));
+    EXPECT_EQ(left->part, QRect(0, 0, 800, 600));
+    EXPECT_EQ(right->stretched, QSize(2240, 1200));
+    EXPECT_EQ(right->part, QRect(1600, 0, 640, 480));
+    EXPECT_FALSE(left->needsCanvas() || right->needsCanvas());
+
+    // A small picture, not enlarged, in the middle of the desktop misses the right screen.
+    span.neverEnlarge = true;
+    right = ImageConversion::plan(100, 100, span, screenOf(640, 480));
+    ASSERT_TRUE(right);
+    EXPECT_TRUE(right->needsCanvas());
+    EXPECT_EQ(right->at, QPoint(-1, -1));
+}
+
+TEST(ImageConversion, TheProgramKnowsTheSizeOfEveryBitmap) {
+    for (int layout = -1; layout <= 8; ++layout)
+        for (const std::uint32_t colour : {0u, 0x336699u})
+            for (const bool neverEnlarge : {false, true})
+                for (const QSize picture : {QSize(640, 480), QSize(4000, 1000), QSize(1000, 2000),
+                                            QSize(1, 5000), QSize(3000, 3000)})
+                    for (const ScreenArea& screen :
+                         {screenOf(1920, 1080, QRect(0, 0, 1920, 1040)), screenOf(2880, 1800)}) {
+                        WallpaperLayout l(layout);
+                        l.fitColor = colour;
+                        l.neverEnlarge = neverEnlarge;
+                        const auto plan =
+                            ImageConversion::plan(picture.width(), picture.height(), l, screen);
+                        ASSERT_TRUE(plan);
+                        const QSize written =
+                            plan->needsCanvas() ? plan->canvas : plan->part.size();
+                        const auto bound = l.bitmapBound(screen.screen);
+                        SCOPED_TRACE(::testing::Message()
+                                     << layout << " " << colour << " " << picture.width() << "x"
+                                     << picture.height());
+                        if (bound.exact)
+                            EXPECT_EQ(written, bound.size);
+                        EXPECT_LE(written.width(), bound.size.width());
+                        EXPECT_LE(written.height(), bound.size.height());
+                    }
+}
+
+TEST(ImageConversion, TheRequestCarriesTheLayoutWhole) {
+    ConversionRequest request;
+    request.picture = "--a picture";
+    request.bitmap = "OUT.BMP";
+    request.layout.layout = 7;
+    request.layout.fitColor = 0x0a0b0c;
+    request.layout.neverEnlarge = true;
+    request.layout.smartCrop = false;
+    request.layout.desktop = QRect(-1920, 0, 4480, 1200);
+    request.layout.place = QRect(1600, 0, 640, 480);
+    request.screen = screenOf(640, 480, QRect(0, 30, 640, 450));
+    std::vector<std::string> words = request.arguments();
+    std::vector<const char*> argv;
+    for (const std::string& word : words)
+        argv.push_back(word.c_str());
+    std::string error;
+    const auto parsed = ConversionRequest::parse(argv, &error);
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(parsed->layout, request.layout);
+    EXPECT_EQ(parsed->screen, request.screen);
+    EXPECT_EQ(parsed->picture, request.picture);
+    // Defaults are left out of the command line.
+    EXPECT_EQ(ConversionRequest{}.arguments().size(), 9u);
+
+    for (const std::vector<const char*>& bad :
+         {std::vector<const char*>{"--fit-color", "12345g", "a", "b"},
+          {"--never-enlarge", "yes", "a", "b"},
+          {"--desktop", "0,0,10,10", "a", "b"}}) {
+        EXPECT_FALSE(ConversionRequest::parse(bad, &error)) << bad[0];
+    }
 }

@@ -342,3 +342,118 @@ TEST_F(VipsImageLibraryTest, ConvertPictureWritesTheBitmapForEachLayout) {
         EXPECT_TRUE(near(bmp.at(58, 4), kGreen, 48));
     }
 }
+
+namespace {
+
+// Quarters as quadrants() paints them, with a black square of a sixteenth of the size at the
+// centre.
+TestPicture markedQuadrants(int width, int height) {
+    TestPicture p = quadrants(width, height);
+    for (int y = height / 2 - height / 32; y < height / 2 + height / 32; ++y)
+        for (int x = width / 2 - width / 32; x < width / 2 + width / 32; ++x)
+            std::fill_n(p.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * width + x) * 3, 3, 0);
+    return p;
+}
+
+// Where the whole picture lies on a screen of `screen` for the scale that covers it (fill) or
+// fits it, never above 1 when not enlarged: the layouts as a user reads them.
+QRectF shownAt(QSizeF picture, QSizeF screen, bool fill, bool neverEnlarge) {
+    const double across = screen.width() / picture.width();
+    const double down = screen.height() / picture.height();
+    double scale = fill ? std::max(across, down) : std::min(across, down);
+    if (neverEnlarge)
+        scale = std::min(scale, 1.0);
+    const QSizeF size = picture * scale;
+    return QRectF(
+        QPointF((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2), size);
+}
+
+} // namespace
+
+TEST_F(VipsImageLibraryTest, NewLayoutsPlaceThePictureOnTheWholeScreen) {
+    LinuxConverterProcess process(QStringLiteral(TESSARON_CONVERTER));
+    PictureConverter converter(process);
+    const Colour orange{255, 136, 0};
+    const struct {
+        ImageLayout layout;
+        std::uint32_t colour;
+        bool neverEnlarge;
+        bool fill;      // the picture covers the screen, else it fits it
+        bool stretched; // to the screen's size, aspect not kept
+        bool blurred;   // a darker blurred copy around it
+    } cases[] = {{ImageLayout::Fill, 0, false, true, false, false},
+                 {ImageLayout::Stretch, 0, false, false, true, false},
+                 {ImageLayout::FitOnBlur, 0, false, false, false, true},
+                 {ImageLayout::FitOnDesktop, 0xff8800, false, false, false, false},
+                 {ImageLayout::Fill, 0xff8800, true, true, false, false}};
+    // A wide and a tall picture, on a full-HD screen and on one at 150%.
+    for (const QSize picture : {QSize(1600, 800), QSize(600, 1200)}) {
+        const QString file = path(QStringLiteral("q%1.png").arg(picture.width()));
+        ASSERT_TRUE(saveWithVips(markedQuadrants(picture.width(), picture.height()), file));
+        for (const QSize size : {QSize(1920, 1080), QSize(2880, 1620)}) {
+            ScreenMetrics screen;
+            screen.screen = size;
+            screen.workArea = QRect(QPoint(0, 0), size);
+            for (const auto& c : cases) {
+                WallpaperLayout layout(static_cast<std::int32_t>(c.layout));
+                layout.fitColor = c.colour;
+                layout.neverEnlarge = c.neverEnlarge;
+                layout.smartCrop = false;
+                SCOPED_TRACE(::testing::Message()
+                             << layout.layout << " " << picture.width() << " on " << size.width());
+                ASSERT_TRUE(converter.ConvertPicture(file, path("L.BMP"), layout, screen));
+                const BitmapFile bmp = BitmapFile::read(path("L.BMP"));
+                ASSERT_EQ(QSize(bmp.width, bmp.height), size);
+                const QRectF shown =
+                    c.stretched ? QRectF(QPointF(0, 0), QSizeF(size))
+                                : shownAt(QSizeF(picture), QSizeF(size), c.fill, c.neverEnlarge);
+                // The mark at the centre, each quarter in its place.
+                const QPointF middle = shown.center();
+                EXPECT_EQ(bmp.at(int(middle.x()), int(middle.y())), kBlack);
+                const double dx = shown.width() / 8, dy = shown.height() / 8;
+                EXPECT_TRUE(near(bmp.at(int(middle.x() - dx), int(middle.y() - dy)), kRed, 8));
+                EXPECT_TRUE(near(bmp.at(int(middle.x() + dx), int(middle.y() - dy)), kGreen, 8));
+                EXPECT_TRUE(near(bmp.at(int(middle.x() - dx), int(middle.y() + dy)), kBlue, 8));
+                EXPECT_TRUE(near(bmp.at(int(middle.x() + dx), int(middle.y() + dy)), kWhite, 8));
+                // Around the picture: the colour, or the top left quarter darker and blurred.
+                if (shown.left() < 4 && shown.top() < 4)
+                    continue;
+                const Colour corner = bmp.at(1, 1);
+                if (c.blurred)
+                    EXPECT_TRUE(near(corner, {191, 0, 0}, 40) && corner != kRed);
+                else
+                    EXPECT_EQ(corner, orange);
+            }
+        }
+    }
+}
+
+TEST_F(VipsImageLibraryTest, KeepingTheInterestingPartKeepsASubjectOffCentre) {
+    // A dull grey picture, three times as wide as the screen, with one small bright subject
+    // far to the left: the middle misses it, the attention measure keeps it.
+    TestPicture picture{3000, 1000, std::vector<std::uint8_t>(3000 * 1000 * 3, 128)};
+    const Colour skin{240, 170, 120};
+    for (int y = 430; y < 570; ++y)
+        for (int x = 300; x < 440; ++x)
+            std::copy(skin.begin(), skin.end(),
+                      picture.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * 3000 + x) * 3);
+    ASSERT_TRUE(saveWithVips(picture, path("subject.png")));
+    LinuxConverterProcess process(QStringLiteral(TESSARON_CONVERTER));
+    PictureConverter converter(process);
+    ScreenMetrics screen;
+    screen.screen = QSize(1000, 1000);
+    screen.workArea = QRect(0, 0, 1000, 1000);
+    const auto keepsSubject = [&](bool smart) {
+        WallpaperLayout fill(static_cast<std::int32_t>(ImageLayout::Fill));
+        fill.smartCrop = smart;
+        EXPECT_TRUE(converter.ConvertPicture(path("subject.png"), path("S.BMP"), fill, screen));
+        const BitmapFile bmp = BitmapFile::read(path("S.BMP"));
+        EXPECT_EQ(QSize(bmp.width, bmp.height), QSize(1000, 1000));
+        for (int x = 0; x < bmp.width; x += 10)
+            if (near(bmp.at(x, 500), skin, 16))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(keepsSubject(true));
+    EXPECT_FALSE(keepsSubject(false));
+}

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QSettings>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -134,6 +135,53 @@ TEST_F(ScreensTest, WithTheSettingOffEveryOutputShowsTheOnePictureWhateverItsNam
     EXPECT_TRUE(waitForColours({{"HEADLESS-1", kRed}, {"HEADLESS-2", kRed}}));
     EXPECT_TRUE(waitForColours({{"HEADLESS-1", kGreen}, {"HEADLESS-2", kGreen}}));
     EXPECT_FALSE(QFile::exists(m_sway.home() + "/X"));
+}
+
+TEST_F(ScreensTest, SpanLaysOnePictureOverScreensOfDifferentScalesAndItsLinesStayStraight) {
+    ASSERT_TRUE(m_sway.isRunning()) << m_sway.failure().toStdString();
+    // The desktop is 1120x600 in the compositor's layout; the picture has that shape, with one
+    // thick line from its bottom left corner to its top right one.
+    QImage picture(1120, 600, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setPen(QPen(Qt::black, 12));
+        painter.drawLine(0, 600, 1120, 0);
+    }
+    QDir().mkpath(m_pictures);
+    ASSERT_TRUE(picture.save(m_pictures + "/line.bmp"));
+    start({{"Layout", "7"}});
+    // Where the line's middle lies down a column of an output's pixels; -1 when it is not there.
+    const auto lineAt = [](const QImage& shot, int x) {
+        int first = -1, last = -1;
+        for (int y = 0; y < shot.height(); ++y)
+            if (qGray(shot.pixel(x, y)) < 100) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+        return first < 0 ? -1.0 : (first + last) / 2.0;
+    };
+    // Each output in the layout's units (HEADLESS-2 has two pixels for each), against the line.
+    const auto straight = [&] {
+        const QImage left = m_sway.grab("HEADLESS-1"), right = m_sway.grab("HEADLESS-2");
+        if (left.size() != QSize(800, 600) || right.size() != QSize(640, 480))
+            return false;
+        const auto onLine = [](double x, double y) {
+            return std::abs(y - (600 - x * 600 / 1120)) <= 3;
+        };
+        for (int x : {100, 400, 700})
+            if (!onLine(x, lineAt(left, x)))
+                return false;
+        for (int x : {40, 320, 600})
+            if (!onLine(800 + x / 2.0, lineAt(right, x) / 2))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(waitUntil(straight, kBoundMs))
+        << (m_process ? m_process->readAllStandardError().constData() : "");
+    // Each output was given its own part, in its own pixels.
+    EXPECT_EQ(bitmapSize(QStringLiteral("LINE.bmp")), QSize(800, 600));
+    EXPECT_EQ(bitmapSize(QStringLiteral("LINE-2.bmp")), QSize(640, 480));
 }
 
 } // namespace

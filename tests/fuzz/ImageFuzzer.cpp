@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     screen.screen = QSize(320, 200);
     screen.workArea = QRect(0, 0, 320, 180);
     // Every layout, so that pictures larger than the screen are also cut to it.
-    const bool written = !conversion.convert(in, out, static_cast<int>(size % 4), screen);
+    const bool written = !conversion.convert(in, out, static_cast<int>(size % 8), screen);
     if (written) {
         unsigned char header[54] = {};
         if (::pread(out, header, sizeof header, 0) != 54 || header[0] != 'B' || header[1] != 'M' ||

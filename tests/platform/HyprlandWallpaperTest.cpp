@@ -79,9 +79,7 @@ TEST_F(HyprlandWallpaperTest, EachChangePreloadsSetsThenUnloadsWhatItReplaced) {
     // A PNG copy, since hyprpaper reads no BMP.
     EXPECT_EQ(QImage(first).pixelColor(3, 3), QColor(Qt::red));
 
-    WallpaperValues fitted{bitmap("A.BMP", Qt::green), 1, QStringLiteral("0")};
-    fitted.fitted = true;
-    ASSERT_TRUE(backend.show(fitted));
+    ASSERT_TRUE(backend.show({bitmap("A.BMP", Qt::green), 1, QStringLiteral("0")}));
     sent = requests();
     ASSERT_EQ(sent.size(), 3);
     const QString second = preloaded(sent[0]);

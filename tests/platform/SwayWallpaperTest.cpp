@@ -35,10 +35,8 @@ bool writeHalves(const QString& path, const QColor& left, const QColor& right, i
     return image.save(path, "BMP");
 }
 
-WallpaperValues values(const QString& path, bool tiled, bool fitted = false) {
-    WallpaperValues result{path, 1, tiled ? QStringLiteral("1") : QStringLiteral("0")};
-    result.fitted = fitted;
-    return result;
+WallpaperValues values(const QString& path, bool tiled) {
+    return {path, 1, tiled ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
 // sway and its own swaybg run as an unprivileged user: the pictures lie where it can read.
@@ -105,13 +103,6 @@ TEST_F(SwayWallpaperTest, EveryLayoutOnEveryOutputThenEachOutputItsOwnKeptAfterT
     EXPECT_TRUE(
         shows("HEADLESS-1", {{{390, 300}, kRed}, {{410, 300}, kGreen}, {{10, 10}, kBlack}}));
     EXPECT_TRUE(shows("HEADLESS-2", {{{310, 240}, kRed}, {{330, 240}, kGreen}, {{5, 5}, kBlack}}));
-
-    // Fitted to each output, whatever size it was made for.
-    ASSERT_TRUE(backend->show(values(path("WIDE.BMP"), false, true)));
-    EXPECT_TRUE(
-        shows("HEADLESS-1", {{{200, 300}, kRed}, {{600, 300}, kGreen}, {{400, 50}, kBlack}}));
-    EXPECT_TRUE(
-        shows("HEADLESS-2", {{{160, 240}, kRed}, {{480, 240}, kGreen}, {{320, 40}, kBlack}}));
 
     // Each output its own; a name sway would run as a command reaches it as a safe link.
     const QString unsafe = path("b $(touch pwned); x.bmp");

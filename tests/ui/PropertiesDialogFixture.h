@@ -85,6 +85,13 @@ protected:
             m_lastFilters = filters;
             return answer(m_fileAnswers);
         };
+        services.chooseColour = [this](const QColor&) {
+            if (m_colourAnswers.empty())
+                return QColor();
+            const QColor chosen = m_colourAnswers.front();
+            m_colourAnswers.pop_front();
+            return chosen;
+        };
         services.usableScreenBottom = [this] { return m_screenBottom; };
         services.appName = QStringLiteral("tessaron");
         m_dialog = std::make_unique<PropertiesDialog>(settings, std::move(services));
@@ -113,6 +120,7 @@ protected:
     int m_changeNowCount = 0;
     std::deque<QString> m_folderAnswers;
     std::deque<QString> m_fileAnswers;
+    std::deque<QColor> m_colourAnswers; // none: the colour chooser is cancelled
     std::vector<QString> m_fileChooserStarts;
     QStringList m_lastFilters;
     QString m_folderInstruction;

@@ -128,6 +128,10 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     s.ChangeCommand = QStringLiteral("wal -i %f");
     s.FavouritesFolder = QStringLiteral("/kept");
     s.ShowOnLockScreen = 1;
+    s.Layout = static_cast<std::int32_t>(ImageLayout::FitOnBlur);
+    s.FitColor = QStringLiteral("#336699");
+    s.NeverEnlarge = 1;
+    s.SmartCrop = 0;
     PropertiesDialog& dialog = open(s);
     EXPECT_EQ(edit(T::IdFtpPassword)->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(dialog.readForm());
@@ -135,10 +139,13 @@ TEST_F(ReadFormTest, FillAndReadCarryEveryFieldAndOddIndexesSelectNoRadio) {
     // The hidden check box is never shown but still carries its field.
     EXPECT_TRUE(dialog.control(T::IdRunSlideShowCtrl)->isHidden());
 
-    dialog.record().Layout = 7;
+    // A colour the conversion cannot read is shown and read back as the black it stands for.
+    dialog.record().Layout = 8;
     dialog.record().UseFileList = -3;
+    dialog.record().FitColor = QStringLiteral("blue");
     dialog.fillForm();
     EXPECT_TRUE(dialog.readForm());
+    EXPECT_EQ(dialog.record().FitColor, QStringLiteral("#000000"));
     EXPECT_EQ(dialog.record().Layout, -1);
     EXPECT_EQ(dialog.record().UseFileList, -1);
 }
@@ -283,6 +290,7 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_TRUE(m_state.read([](const SlideShowState::Data& d) {
         return d.excludedList.empty() && !d.isExcluded(QStringLiteral("/never.jpg"));
     }));
+    button(T::IdFitColor)->click(); // the colour chooser cancelled
     EXPECT_FALSE(applyEnabled());
 
     const auto enables = [&](const std::function<void()>& event) {
@@ -293,6 +301,13 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     };
     EXPECT_TRUE(enables([&] { button(T::IdTile)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdCentredInWorkArea)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdSmartCrop)->click(); }));
+    EXPECT_TRUE(enables([&] { button(T::IdNeverEnlarge)->click(); }));
+    EXPECT_TRUE(enables([&] {
+        m_colourAnswers.push_back(QColor(0x12, 0x34, 0x56));
+        button(T::IdFitColor)->click();
+    }));
+    EXPECT_TRUE(enables([&] { button(T::IdSpan)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdAutoRun)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdPauseWhenLocked)->click(); }));
     EXPECT_TRUE(enables([&] { button(T::IdPauseOnBattery)->click(); }));
@@ -314,6 +329,9 @@ TEST_F(ApplyTest, OnlyTheListedEventsEnableApply) {
     EXPECT_EQ(m_applied.back().AllPictureTypes, 1);
     EXPECT_EQ(m_applied.back().EachScreen, 1);
     EXPECT_EQ(m_applied.back().Shuffle, 1);
+    EXPECT_EQ(m_applied.back().Layout, static_cast<std::int32_t>(ImageLayout::Span));
+    EXPECT_EQ(m_applied.back().FitColor, QStringLiteral("#123456"));
+    EXPECT_EQ(m_applied.back().NeverEnlarge, 1);
 }
 
 TEST_F(ApplyTest, AFailedReadAppliesNothingAndLeavesApplyEnabled) {

@@ -182,8 +182,8 @@ TEST(ScanFolderSource, ShortcutsAndUnconvertiblePicturesStillCountAndNameTheTip)
     rig.makeLink("pics/Gone.lnk", rig.root() + "/elsewhere/missing.jpg");
     rig.makeFile("pics/Photo.JPG.txt");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString& picture, const QString& bitmap, std::int32_t,
-                                const ScreenMetrics&) {
+    rig.services().convert = [](const QString& picture, const QString& bitmap,
+                                const WallpaperLayout&, const ScreenMetrics&) {
         QFile out(bitmap);
         return !picture.endsWith(".txt") && out.open(QIODevice::WriteOnly);
     };

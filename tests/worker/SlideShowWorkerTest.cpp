@@ -262,11 +262,76 @@ TEST(SlideShowWorker, AScreenChangeThatRunsOutOfPicturesRepeatsThemAndLeavesNoth
     EXPECT_EQ(rig.wallpaperFiles(), QStringList{"X.bmp"});
 }
 
+TEST(SlideShowWorker, OnePictureIsMadeForEachScreenWhereItsBitmapDependsOnTheScreen) {
+    WorkerRig rig;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        rig.makeFile(QString("pics/") + name);
+    ScreenMetrics left = screenAt("L", 0, 0), right = screenAt("R", 1920, 0);
+    right.screen = QSize(1280, 1024);
+    right.workArea = QRect(0, 0, 1280, 1024);
+    rig.setScreens({left, right});
+    rig.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = rig.root() + "/pics";
+        s.Layout = static_cast<std::int32_t>(ImageLayout::Span);
+        s.EachScreen = 1; // one picture spans all screens all the same
+    });
+    rig.worker().start();
+    // Span: each screen its part of the one picture.
+    ASSERT_TRUE(rig.waitForApplied(1));
+    EXPECT_EQ(rig.applied(), QStringList{"L=A.bmp R=A-2.bmp"});
+    std::vector<WallpaperLayout> layouts = rig.convertedLayouts();
+    ASSERT_EQ(layouts.size(), 2u);
+    EXPECT_EQ(layouts[0].desktop, QRect(0, 0, 3200, 1080));
+    EXPECT_EQ(layouts[0].place, QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(layouts[1].place, QRect(1920, 0, 1280, 1024));
+    EXPECT_TRUE(waitUntil([&] { return rig.lastTip() == "Tessaron - a.jpg"; }));
+    EXPECT_EQ(rig.settings().CurScanFolderPos, 1);
+
+    // Fill on screens of two sizes: the picture made for each; Centered: once, for all.
+    rig.setSettings([](WallpaperSettings& s) {
+        s.Layout = static_cast<std::int32_t>(ImageLayout::Fill);
+        s.EachScreen = 0;
+    });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(2));
+    EXPECT_EQ(rig.applied().last(), "L=B.bmp R=B-2.bmp");
+    EXPECT_EQ(rig.convertedFor().mid(2), (QStringList{"L", "R"}));
+    rig.setSettings([](WallpaperSettings& s) { s.Layout = 0; });
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForApplied(3));
+    EXPECT_EQ(rig.appliedNames().last(), "C.bmp");
+    EXPECT_EQ(rig.convertedFor().mid(4), QStringList{"L"});
+    // A stop between the screens' conversions leaves none of the change's bitmaps.
+    rig.setSettings([](WallpaperSettings& s) { s.Layout = 5; });
+    rig.closeConvertGate();
+    rig.worker().requestChange();
+    ASSERT_TRUE(rig.waitForConvertCalls(6));
+    rig.worker().stop(50ms);
+    rig.openConvertGate();
+    ASSERT_TRUE(waitUntil([&] { return rig.worker().lastExitCode() == 0; }));
+    EXPECT_EQ(rig.wallpaperFiles(), QStringList{"C.bmp"});
+
+    // A desktop that takes one picture gets one bitmap over all screens.
+    WorkerRig spanning;
+    spanning.makeFile("pics/e.jpg");
+    spanning.setScreens({left, right}, true);
+    spanning.setSettings([&](WallpaperSettings& s) {
+        s.StartPath = spanning.root() + "/pics";
+        s.Layout = static_cast<std::int32_t>(ImageLayout::Span);
+    });
+    spanning.worker().start();
+    ASSERT_TRUE(spanning.waitForApplied(1));
+    EXPECT_EQ(spanning.applied(), QStringList{spanning.wallpaperDir() + "/E.bmp"});
+    EXPECT_EQ(spanning.convertedFor(), QStringList{"desktop"});
+    EXPECT_EQ(spanning.convertedLayouts().at(0).place, QRect(0, 0, 3200, 1080));
+    EXPECT_EQ(spanning.wallpaperFiles(), QStringList{"E.bmp"});
+}
+
 TEST(SlideShowWorker, AnUnexpectedFailureEndsTheWorkerWithOneLogLine) {
     WorkerRig rig;
     rig.makeFile("pics/a.jpg");
     rig.setSettings([&](WallpaperSettings& s) { s.StartPath = rig.root() + "/pics"; });
-    rig.services().convert = [](const QString&, const QString& bitmap, std::int32_t,
+    rig.services().convert = [](const QString&, const QString& bitmap, const WallpaperLayout&,
                                 const ScreenMetrics&) -> bool {
         QFile half(bitmap);
         half.open(QIODevice::WriteOnly);

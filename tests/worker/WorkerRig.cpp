@@ -45,12 +45,13 @@ WorkerRig::WorkerRig() {
         std::lock_guard lock(m_mutex);
         m_tips.append(text);
     });
-    m_services.convert = [this](const QString& picture, const QString& bitmap, std::int32_t,
-                                const ScreenMetrics& screen) {
+    m_services.convert = [this](const QString& picture, const QString& bitmap,
+                                const WallpaperLayout& layout, const ScreenMetrics& screen) {
         {
             std::unique_lock lock(m_mutex);
             m_converted.append(picture);
             m_convertedFor.append(screen.name);
+            m_convertedLayouts.push_back(layout);
             const std::uint64_t aborts = m_aborts;
             m_gateChanged.wait(lock, [&] {
                 return m_gateOpen || !picture.startsWith(m_gateFolder) || m_aborts != aborts;
@@ -214,6 +215,11 @@ QString WorkerRig::lastTip() const {
 QStringList WorkerRig::convertedFor() const {
     std::lock_guard lock(m_mutex);
     return m_convertedFor;
+}
+
+std::vector<WallpaperLayout> WorkerRig::convertedLayouts() const {
+    std::lock_guard lock(m_mutex);
+    return m_convertedLayouts;
 }
 
 int WorkerRig::convertCalls() const {

@@ -54,8 +54,9 @@ public:
     QStringList applied() const;
     QStringList appliedNames() const;
     QStringList converted() const;
-    // The screen each conversion was made for, by name.
+    // The screen each conversion was made for, by name, and the layout it was made with.
     QStringList convertedFor() const;
+    std::vector<WallpaperLayout> convertedLayouts() const;
     QStringList tips() const;
     QString lastTip() const;
     int convertCalls() const;
@@ -80,6 +81,7 @@ private:
     QStringList m_applied;
     QStringList m_converted;
     QStringList m_convertedFor;
+    std::vector<WallpaperLayout> m_convertedLayouts;
     QStringList m_tips;
     std::vector<ScreenMetrics> m_screens{ScreenMetrics{}};
 
