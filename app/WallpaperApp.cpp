@@ -16,6 +16,7 @@
 #include <QDBusConnection>
 
 #include <cstdio>
+#include <cstdlib>
 
 // Resources compiled into a static library are registered by hand (at global scope, where
 // the macro declares its initialiser).
@@ -31,6 +32,15 @@ int usageError(const CommandLine& commandLine) {
     return 2;
 }
 
+// Ends a request to the running copy once its output is out. The static objects are not taken
+// down: Qt's bus thread may still be reading a message then (the bus's farewell to this
+// connection), and would print warnings about types already gone.
+[[noreturn]] void leave(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
 // Everything but Run: help and version, or a request to the running copy.
 int answer(const CommandLine& commandLine) {
     switch (commandLine.request()) {
@@ -42,9 +52,9 @@ int answer(const CommandLine& commandLine) {
         std::printf("tessaron %.3f\n", static_cast<double>(AppTexts::kVersionNumber));
         return 0;
     case CommandLine::Request::Status:
-        return ControlClient(QDBusConnection::sessionBus()).printStatus();
+        leave(ControlClient(QDBusConnection::sessionBus()).printStatus());
     case CommandLine::Request::Call:
-        return ControlClient(QDBusConnection::sessionBus()).call(commandLine.method());
+        leave(ControlClient(QDBusConnection::sessionBus()).call(commandLine.method()));
     case CommandLine::Request::Run:
         break;
     }
