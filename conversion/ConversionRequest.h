@@ -24,8 +24,9 @@ struct ConversionRequest {
     WallpaperLayout layout{static_cast<std::int32_t>(ImageLayout::FitOnDesktop)};
     ScreenArea screen;
     // Only for tests of the converter program itself: "crash", "hang", "spin" (burn CPU time),
-    // "allocate" (take memory until none is left), or "probe:FOLDER" (try what its sandbox
-    // forbids, creating a file in FOLDER among it). Empty for every real conversion.
+    // "allocate" (take memory until none is left), "grow" (write the bitmap ever larger), or
+    // "probe:FOLDER" (try what its sandbox forbids, on files in FOLDER among it). Empty for
+    // every real conversion.
     std::string test;
 
     std::vector<std::string> arguments() const;

@@ -5,6 +5,7 @@
 
 #include "conversion/ConversionRequest.h"
 #include "converter/ImageConversion.h"
+#include "converter/SandboxProbe.h"
 #include "converter/VipsImageLibrary.h"
 #include "platform/ProcessSandbox.h"
 
@@ -13,12 +14,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,18 +46,66 @@ int failWith(const std::string& reason) {
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    Descriptor() = default;
+    ~Descriptor() { reset(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
+
+// What the conversion reads and writes, opened before the sandbox closes the process off.
+struct OpenFiles {
+    Descriptor picture;
+    Descriptor folder;
+    Descriptor bitmap;
+    std::string name; // of the bitmap, in `folder`
+    unsigned char head[12] = {};
+    std::size_t headSize = 0;
+};
+
+// The picture: a file that may not block (a FIFO) and does not become a terminal.
+std::optional<std::string> openPicture(const std::string& path, OpenFiles& files) {
+    files.picture.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (files.picture.get() < 0)
+        return errno == ENOENT ? "cannot read the picture (no such file)"
+                               : "cannot read the picture (not a readable file)";
+    if (::fstat(files.picture.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return "cannot read the picture (not a readable file)";
+    ::fcntl(files.picture.get(), F_SETFL, 0);
+    const ssize_t headSize = ::pread(files.picture.get(), files.head, sizeof files.head, 0);
+    files.headSize = headSize > 0 ? static_cast<std::size_t>(headSize) : 0;
+    return std::nullopt;
+}
+
+// The bitmap, made now in its folder (once the sandbox is up nothing can be made any more),
+// readable by the user alone like every file of the program's.
+std::optional<std::string> openBitmap(const std::string& path, OpenFiles& files) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folderName =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    files.name = slash == std::string::npos ? path : path.substr(slash + 1);
+    files.folder.reset(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (files.name.empty() || files.folder.get() < 0)
+        return "cannot open the bitmap's folder: " + std::string(std::strerror(errno));
+    files.bitmap.reset(::openat(files.folder.get(), files.name.c_str(),
+                                O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                                0600));
+    struct stat info {};
+    if (files.bitmap.get() < 0)
+        return "cannot write the bitmap: " + std::string(std::strerror(errno));
+    if (::fstat(files.bitmap.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return "cannot write the bitmap: not a regular file";
+    return std::nullopt;
+}
 
 // "out of memory" says more with the limit that was reached.
 std::string withMemoryLimit(std::string reason) {
@@ -71,40 +119,8 @@ std::string withMemoryLimit(std::string reason) {
     return reason;
 }
 
-// What a test asks for once the sandbox is up: every attempt that the sandbox should refuse,
-// one line each on standard output.
-void probeSandbox(const std::string& folder) {
-    auto tell = [](const char* what, bool allowed) {
-        say(STDOUT_FILENO,
-            std::string("probe ") + what + ": " +
-                (allowed ? "allowed" : std::string("refused (") + std::strerror(errno) + ')'));
-    };
-    const std::string name = folder + "/probe-written";
-    const int written = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    tell("write", written >= 0);
-    const int read = ::open("/etc/passwd", O_RDONLY | O_CLOEXEC);
-    tell("read", read >= 0);
-    const int tcp = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    tell("socket", tcp >= 0);
-    const int local = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    tell("unix socket", local >= 0);
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    if (child > 0)
-        ::waitpid(child, nullptr, 0);
-    tell("process", child >= 0);
-    for (const int fd : {written, read, tcp, local})
-        if (fd >= 0)
-            ::close(fd);
-    // Last: when it is allowed, this program ends here.
-    const char* program[] = {"/bin/true", nullptr};
-    ::execv(program[0], const_cast<char* const*>(program));
-    tell("run", false);
-}
-
 // The test actions that make this program fail in the ways a hostile picture could.
-void misbehave(const std::string& action) {
+void misbehave(const std::string& action, int bitmap) {
     if (action == "crash") {
         std::raise(SIGSEGV);
     } else if (action == "hang") {
@@ -114,6 +130,10 @@ void misbehave(const std::string& action) {
         volatile unsigned long turns = 0;
         for (;;)
             turns = turns + 1;
+    } else if (action == "grow") {
+        // Past any bitmap a screen needs: the file size limit ends it.
+        for (off_t size = 1 << 20;; size *= 2)
+            [[maybe_unused]] const ssize_t n = ::pwrite(bitmap, "", 1, size);
     } else if (action == "allocate") {
         std::vector<char*> held;
         for (;;) {
@@ -146,62 +166,39 @@ int ConverterProgram::run(int argc, const char* const* argv) {
         [](GLogLevelFlags, const GLogField*, gsize, gpointer) { return G_LOG_WRITER_HANDLED; },
         nullptr, nullptr);
 
-    // The picture: a file that may not block (a FIFO) and does not become a terminal.
-    const Descriptor picture(
-        ::open(request->picture.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat info {};
-    if (picture.get() < 0)
-        return failWith(errno == ENOENT ? "cannot read the picture (no such file)"
-                                        : "cannot read the picture (not a readable file)");
-    if (::fstat(picture.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return failWith("cannot read the picture (not a readable file)");
-    ::fcntl(picture.get(), F_SETFL, 0);
-    unsigned char head[12] = {};
-    const ssize_t headSize = ::pread(picture.get(), head, sizeof head, 0);
-
-    // The bitmap, made now in its folder: once the sandbox is up nothing can be made any more.
-    const std::string& path = request->bitmap;
-    const std::size_t slash = path.rfind('/');
-    const std::string folderName =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const Descriptor folder(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (name.empty() || folder.get() < 0)
-        return failWith("cannot open the bitmap's folder: " + std::string(std::strerror(errno)));
-    const Descriptor bitmap(
-        ::openat(folder.get(), name.c_str(),
-                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (bitmap.get() < 0)
-        return failWith("cannot write the bitmap: " + std::string(std::strerror(errno)));
-    if (::fstat(bitmap.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return failWith("cannot write the bitmap: not a regular file");
-    auto failAndRemove = [&](const std::string& reason) {
-        ::unlinkat(folder.get(), name.c_str(), 0);
+    OpenFiles files;
+    if (const auto reason = openPicture(request->picture, files))
+        return failWith(*reason);
+    if (const auto reason = openBitmap(request->bitmap, files))
+        return failWith(*reason);
+    // Until the sandbox is up the bitmap can still be removed; afterwards the caller does it.
+    auto failAndRemove = [&files](const std::string& reason) {
+        ::unlinkat(files.folder.get(), files.name.c_str(), 0);
         return failWith(reason);
     };
-
     if (!VipsImageLibrary::startForOnePicture(
-            VipsImageLibrary::looksLikeHeif(head, headSize > 0 ? std::size_t(headSize) : 0)))
+            VipsImageLibrary::looksLikeHeif(files.head, files.headSize)))
         return failAndRemove("cannot start the picture library");
-    const ProcessSandbox::Result sandbox = ProcessSandbox::enter(folder.get());
+    files.folder.reset();
+    const ProcessSandbox::Result sandbox = ProcessSandbox::enter();
     if (!sandbox.entered)
-        return failAndRemove("cannot enter the sandbox: " + sandbox.error);
+        return failWith("cannot enter the sandbox: " + sandbox.error);
     if (!sandbox.notice.empty())
         say(STDERR_FILENO, "notice: " + sandbox.notice);
 
     try {
         if (request->test.starts_with("probe:"))
-            probeSandbox(request->test.substr(6));
+            SandboxProbe::run(request->test.substr(6), files.picture.get(), files.bitmap.get());
         else
-            misbehave(request->test);
+            misbehave(request->test, files.bitmap.get());
     } catch (const std::bad_alloc&) {
-        return failAndRemove(withMemoryLimit("out of memory"));
+        return failWith(withMemoryLimit("out of memory"));
     }
 
     VipsImageLibrary library;
     const std::optional<std::string> reason = ImageConversion(library).convert(
-        picture.get(), bitmap.get(), request->layout, request->screen);
+        files.picture.get(), files.bitmap.get(), request->layout, request->screen);
     if (reason)
-        return failAndRemove(withMemoryLimit(*reason));
+        return failWith(withMemoryLimit(*reason));
     return kWritten;
 }

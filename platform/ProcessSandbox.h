@@ -3,10 +3,10 @@
 #include <string>
 
 // Confines the calling process for the rest of its life, once it has opened every file it
-// needs: afterwards it can open no file by name (for reading or writing) and may only remove
-// files from one folder, has no network, starts no program and no process, and can look into
-// no other process. For the converter program, which decodes pictures that anyone may have
-// made. Plain C++ (no Qt), like the converter program.
+// needs: afterwards it can open no file by name, change no file but through the descriptors it
+// holds, has no network, starts no program and no process, signals and looks into no other
+// process. For the converter program, which decodes pictures that anyone may have made. Plain
+// C++ (no Qt), like the converter program.
 class ProcessSandbox {
 public:
     struct Result {
@@ -18,7 +18,6 @@ public:
         std::string notice;
     };
 
-    // `removableFolder` is a descriptor of the folder whose files may still be removed (the
-    // bitmap being written, should it fail). Must be called while the process has one thread.
-    static Result enter(int removableFolder);
+    // Must be called while the process has one thread.
+    static Result enter();
 };

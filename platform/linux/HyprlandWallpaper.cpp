@@ -70,8 +70,14 @@ QString HyprlandWallpaper::pngCopy(const QString& bitmap) {
         QFileInfo(bitmap).absolutePath() + QStringLiteral("/.hyprpaper-%1-%2.png")
                                                .arg(QCoreApplication::applicationPid())
                                                .arg(++m_copies);
-    // Fast rather than small: the copy is read once and goes at the next change.
-    if (image.isNull() || !image.save(copy, "PNG", 100)) {
+    // Fast rather than small: the copy is read once and goes at the next change. The user's
+    // alone, like every file of the program's.
+    QFile file(copy);
+    if (image.isNull() ||
+        !file.open(QIODevice::WriteOnly | QIODevice::Truncate,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        !image.save(&file, "PNG", 100)) {
+        file.remove();
         fail(QStringLiteral("no PNG copy of %1 could be written for hyprpaper").arg(bitmap));
         return {};
     }

@@ -1,9 +1,11 @@
 #include "platform/linux/LinuxConverterProcess.h"
 
+#include "bitmap/BitmapWriter.h"
 #include "platform/FileName.h"
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -79,6 +81,7 @@ struct ChildStart {
     pid_t parent;
     rlim_t cpuSeconds;
     rlim_t addressSpace;
+    rlim_t fileSize;
     int nullFd;
     int reportFd;
 };
@@ -107,10 +110,12 @@ int startConverter(void* argument) {
     // SIGXCPU at the limit names the cause; SIGKILL a second later if it is ignored.
     const rlimit cpuLimit{start.cpuSeconds, start.cpuSeconds + 1};
     const rlimit memoryLimit{start.addressSpace, start.addressSpace};
+    const rlimit fileLimit{start.fileSize, start.fileSize};
     const rlimit noCore{0, 0}; // a crash must not leave the picture's pixels on disk
     const sched_param idle{};
     if (::setrlimit(RLIMIT_CPU, &cpuLimit) != 0 || ::setrlimit(RLIMIT_AS, &memoryLimit) != 0 ||
-        ::setrlimit(RLIMIT_CORE, &noCore) != 0 || ::sched_setscheduler(0, SCHED_IDLE, &idle) != 0)
+        ::setrlimit(RLIMIT_FSIZE, &fileLimit) != 0 || ::setrlimit(RLIMIT_CORE, &noCore) != 0 ||
+        ::sched_setscheduler(0, SCHED_IDLE, &idle) != 0)
         ::_exit(127);
     ::setpriority(PRIO_PROCESS, 0, 19);
     if (::dup2(start.nullFd, STDIN_FILENO) < 0 || ::dup2(start.nullFd, STDOUT_FILENO) < 0 ||
@@ -144,6 +149,133 @@ pid_t spawn(ChildStart& start) {
 
 QString seconds(std::chrono::milliseconds duration) {
     return QString::number(static_cast<double>(duration.count()) / 1000.0);
+}
+
+// The converter's command line and environment, as execve takes them.
+class CommandLine {
+public:
+    CommandLine(const QByteArray& program, const ConversionRequest& request)
+        : m_arguments(request.arguments()), m_environment(converterEnvironment()) {
+        m_argv.push_back(const_cast<char*>(program.constData()));
+        for (std::string& argument : m_arguments)
+            m_argv.push_back(argument.data());
+        m_argv.push_back(nullptr);
+        for (std::string& entry : m_environment)
+            m_envp.push_back(entry.data());
+        m_envp.push_back(nullptr);
+    }
+    char* const* argv() const { return m_argv.data(); }
+    char* const* envp() const { return m_envp.data(); }
+
+private:
+    std::vector<std::string> m_arguments;
+    std::vector<std::string> m_environment;
+    std::vector<char*> m_argv;
+    std::vector<char*> m_envp;
+};
+
+// The largest file the converter may write: the bitmap of the whole screen (it never writes
+// more than the screen shows), and a margin.
+rlim_t fileSizeLimit(const ScreenArea& screen) {
+    constexpr rlim_t kMargin = 1 << 20;
+    const std::int64_t width = std::max(screen.screen.width(), 1);
+    const std::int64_t height = std::max(screen.screen.height(), 1);
+    return BitmapWriter::kHeadersSize + BitmapWriter::stride(width) * height + kMargin;
+}
+
+// How the converter ended, with what it said on its way.
+struct Ending {
+    int status = 0;
+    rusage usage{};
+    bool pastWallTime = false;
+    std::string report;
+};
+
+// Appends what the report pipe holds now, up to kReportBytes in all; true at its end.
+bool readAvailable(int fd, std::string& text) {
+    char buffer[1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return n == 0;
+        text.append(buffer, std::min(static_cast<std::size_t>(n),
+                                     kReportBytes - std::min(kReportBytes, text.size())));
+    }
+}
+
+// Collects the report until the converter ends, and ends it at the wall-time limit.
+void watch(int pidfd, int reportFd, std::chrono::milliseconds wall, Ending& ending) {
+    ::fcntl(reportFd, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + wall;
+    bool reportOpen = true;
+    while (pidfd >= 0) {
+        pollfd watched[2] = {{pidfd, POLLIN, 0}, {reportFd, POLLIN, 0}};
+        int timeout = -1;
+        if (!ending.pastWallTime) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ending.pastWallTime = true;
+                pidfdKill(pidfd);
+            } else {
+                timeout = static_cast<int>(std::min<std::int64_t>(left.count(), 1 << 30));
+            }
+        }
+        if (::poll(watched, reportOpen ? 2 : 1, timeout) < 0 && errno != EINTR) {
+            pidfdKill(pidfd); // it cannot be watched any more: wait for its end instead
+            break;
+        }
+        if (reportOpen && (watched[1].revents & (POLLIN | POLLHUP)))
+            reportOpen = !readAvailable(reportFd, ending.report);
+        if (watched[0].revents & POLLIN)
+            break;
+    }
+    readAvailable(reportFd, ending.report);
+}
+
+// The notices of the report into `notices`; its last other line, the converter's reason.
+QString reasonIn(const std::string& report, QStringList& notices) {
+    QString reason;
+    for (QString line : QString::fromUtf8(report).split(QLatin1Char('\n'))) {
+        // The converter handles hostile pictures: what it says is logged as plain text only.
+        for (QChar& c : line)
+            c = c.isPrint() ? c : QLatin1Char('?');
+        const QString trimmed = line.trimmed().left(kReasonLength);
+        if (trimmed.startsWith(QLatin1String(kNoticePrefix.data(), kNoticePrefix.size())))
+            notices << trimmed.mid(static_cast<qsizetype>(kNoticePrefix.size()));
+        else if (!trimmed.isEmpty())
+            reason = trimmed;
+    }
+    return reason;
+}
+
+// What the end of a converter that ran to its end means.
+ConverterProcess::Result resultOf(const Ending& ending, const ConverterLimits& limits,
+                                  rlim_t fileSize) {
+    ConverterProcess::Result result;
+    const QString reason = reasonIn(ending.report, result.notices);
+    if (ending.pastWallTime) {
+        result.reason = QStringLiteral("killed: wall time limit (%1 s)").arg(seconds(limits.wall));
+    } else if (WIFSIGNALED(ending.status)) {
+        const int signal = WTERMSIG(ending.status);
+        const auto cpuUsed =
+            std::chrono::seconds(ending.usage.ru_utime.tv_sec + ending.usage.ru_stime.tv_sec);
+        const char* name = ::sigabbrev_np(signal);
+        if (signal == SIGXCPU || (signal == SIGKILL && cpuUsed >= limits.cpu))
+            result.reason = QStringLiteral("killed: CPU time limit (%1 s)").arg(limits.cpu.count());
+        else if (signal == SIGXFSZ)
+            result.reason = QStringLiteral("killed: file size limit (%1 bytes)").arg(fileSize);
+        else
+            result.reason = QStringLiteral("crashed: signal %1")
+                                .arg(name ? QString::fromLatin1(name) : QString::number(signal));
+    } else if (const int code = WIFEXITED(ending.status) ? WEXITSTATUS(ending.status) : -1;
+               code != 0) {
+        result.reason =
+            reason.isEmpty() ? QStringLiteral("ended with status %1").arg(code) : reason;
+    } else {
+        result.outcome = ConverterProcess::Result::Outcome::Converted;
+    }
+    return result;
 }
 
 } // namespace
@@ -198,61 +330,55 @@ ConverterProcess::Result LinuxConverterProcess::convert(const ConversionRequest&
         std::lock_guard lock(m_mutex);
         m_children.push_back(&child);
     }
-    struct Unregister {
-        LinuxConverterProcess& self;
-        Child& child;
-        ~Unregister() {
-            std::lock_guard lock(self.m_mutex);
-            std::erase(self.m_children, &child);
-            if (child.pidfd >= 0)
-                ::close(child.pidfd);
-        }
-    } unregister{*this, child};
-
-    Result result;
-    auto failed = [&](const QString& reason) {
-        // A converter that was killed had no chance to remove what it began to write.
+    Result result = run(request, child);
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase(m_children, &child);
+        if (child.pidfd >= 0)
+            ::close(child.pidfd);
+        if (child.aborted)
+            result = Result{Result::Outcome::Stopped, {}, {}};
+    }
+    // A converter that was killed, or failed inside its sandbox, cannot remove what it began.
+    if (result.outcome != Result::Outcome::Converted)
         ::unlink(request.bitmap.c_str());
-        result.outcome = Result::Outcome::Failed;
-        result.reason = reason;
-        return result;
-    };
+    return result;
+}
 
+ConverterProcess::Result LinuxConverterProcess::run(const ConversionRequest& request,
+                                                    Child& child) {
+    Result result;
     const QByteArray program = FileName::toNative(m_program);
-    if (::access(program.constData(), X_OK) != 0)
-        return failed(QStringLiteral("cannot start the converter program %1: %2")
-                          .arg(m_program, QString::fromLocal8Bit(std::strerror(errno))));
-    std::vector<std::string> arguments = request.arguments();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.constData()));
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = converterEnvironment();
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
+    if (::access(program.constData(), X_OK) != 0) {
+        result.reason = QStringLiteral("cannot start the converter program %1: %2")
+                            .arg(m_program, QString::fromLocal8Bit(std::strerror(errno)));
+        return result;
+    }
+    const CommandLine command(program, request);
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return failed(QStringLiteral("cannot start the converter: no pipe"));
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        result.reason = QStringLiteral("cannot start the converter: no pipe");
+        return result;
+    }
     Descriptor reportRead(report[0]);
     Descriptor reportWrite(report[1]);
     const Descriptor nullFd(::open("/dev/null", O_RDWR | O_CLOEXEC));
     ChildStart start{program.constData(),
-                     argv.data(),
-                     envp.data(),
+                     command.argv(),
+                     command.envp(),
                      ::getpid(),
                      static_cast<rlim_t>(m_limits.cpu.count()),
                      limitsAddressSpace() ? m_limits.addressSpace : RLIM_INFINITY,
+                     fileSizeLimit(request.screen),
                      nullFd.get(),
                      reportWrite.get()};
     const pid_t pid = spawn(start);
     reportWrite.reset();
-    if (pid < 0)
-        return failed(QStringLiteral("cannot start the converter: %1")
-                          .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (pid < 0) {
+        result.reason = QStringLiteral("cannot start the converter: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return result;
+    }
     const int pidfd = pidfdOpen(pid);
     {
         std::lock_guard lock(m_mutex);
@@ -260,92 +386,13 @@ ConverterProcess::Result LinuxConverterProcess::convert(const ConversionRequest&
         if (pidfd < 0 || child.aborted)
             ::kill(pid, SIGKILL); // not reaped yet, so the number is still this child's
     }
-
-    // Collects the report until the converter ends, and ends it at the wall-time limit.
-    ::fcntl(reportRead.get(), F_SETFL, O_NONBLOCK);
-    std::string text;
-    auto readReport = [&] {
-        char buffer[1024];
-        for (;;) {
-            const ssize_t n = ::read(reportRead.get(), buffer, sizeof buffer);
-            if (n > 0) {
-                text.append(buffer, std::min(static_cast<std::size_t>(n),
-                                             kReportBytes - std::min(kReportBytes, text.size())));
-                continue;
-            }
-            return n == 0; // true at the end of the report
-        }
-    };
-    const auto deadline = std::chrono::steady_clock::now() + m_limits.wall;
-    bool reportOpen = true;
-    bool pastWallTime = false;
-    while (pidfd >= 0) {
-        pollfd watched[2] = {{pidfd, POLLIN, 0}, {reportRead.get(), POLLIN, 0}};
-        int timeout = -1;
-        if (!pastWallTime) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                pastWallTime = true;
-                pidfdKill(pidfd);
-            } else {
-                timeout = static_cast<int>(std::min<std::int64_t>(left.count(), 1 << 30));
-            }
-        }
-        if (::poll(watched, reportOpen ? 2 : 1, timeout) < 0 && errno != EINTR) {
-            pidfdKill(pidfd); // it cannot be watched any more: wait for its end instead
-            break;
-        }
-        if (reportOpen && (watched[1].revents & (POLLIN | POLLHUP)))
-            reportOpen = !readReport();
-        if (watched[0].revents & POLLIN)
-            break;
+    Ending ending;
+    watch(pidfd, reportRead.get(), m_limits.wall, ending);
+    while (::wait4(pid, &ending.status, 0, &ending.usage) < 0 && errno == EINTR) {
     }
-    readReport();
-
-    int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    bool aborted = false;
-    {
-        std::lock_guard lock(m_mutex);
-        aborted = child.aborted;
-    }
-
-    QString reason;
-    for (QString line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
-        // The converter handles hostile pictures: what it says is logged as plain text only.
-        for (QChar& c : line)
-            c = c.isPrint() ? c : QLatin1Char('?');
-        const QString trimmed = line.trimmed().left(kReasonLength);
-        if (trimmed.startsWith(QLatin1String(kNoticePrefix.data(), kNoticePrefix.size())))
-            result.notices << trimmed.mid(static_cast<qsizetype>(kNoticePrefix.size()));
-        else if (!trimmed.isEmpty())
-            reason = trimmed;
-    }
-    if (aborted) {
-        ::unlink(request.bitmap.c_str());
-        result.outcome = Result::Outcome::Stopped;
+    if (pidfd < 0) {
+        result.reason = QStringLiteral("cannot watch the converter process");
         return result;
     }
-    if (pidfd < 0)
-        return failed(QStringLiteral("cannot watch the converter process"));
-    if (pastWallTime)
-        return failed(QStringLiteral("killed: wall time limit (%1 s)").arg(seconds(m_limits.wall)));
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        const auto cpuUsed = std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec);
-        if (signal == SIGXCPU || (signal == SIGKILL && cpuUsed >= m_limits.cpu))
-            return failed(
-                QStringLiteral("killed: CPU time limit (%1 s)").arg(m_limits.cpu.count()));
-        const char* name = ::sigabbrev_np(signal);
-        return failed(QStringLiteral("crashed: signal %1")
-                          .arg(name ? QString::fromLatin1(name) : QString::number(signal)));
-    }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (code != 0)
-        return failed(reason.isEmpty() ? QStringLiteral("ended with status %1").arg(code) : reason);
-    result.outcome = Result::Outcome::Converted;
-    return result;
+    return resultOf(ending, m_limits, start.fileSize);
 }

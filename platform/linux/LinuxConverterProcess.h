@@ -15,7 +15,8 @@ struct ConverterLimits {
 };
 
 // The converter program as a child process: started for each conversion at idle CPU priority,
-// with limits on its CPU time and address space, killed past its wall time, when abort() is
+// with limits on its CPU time, its address space and the size of the files it writes (the
+// bitmap of the screen converted for, and a margin), killed past its wall time, when abort() is
 // called, and when the thread that started it dies (so a program that dies takes its
 // converters with it). It reports through its exit status and standard error.
 class LinuxConverterProcess : public ConverterProcess {
@@ -34,6 +35,9 @@ public:
 
 private:
     struct Child;
+
+    // Starts the converter for `request`, watches it to its end and tells how it ended.
+    Result run(const ConversionRequest& request, Child& child);
 
     const QString m_program;
     const ConverterLimits m_limits;

@@ -20,7 +20,8 @@ struct RgbImage {
         return pixels.data() + (static_cast<std::size_t>(y) * width + x) * 3;
     }
 
-    // An uncompressed 24-bit bitmap, or nothing for any other file.
+    // An uncompressed 24-bit bitmap as BitmapReader takes it, or nothing for any other file
+    // and for one larger than any screen.
     static std::optional<RgbImage> load(const QString& path);
     // Writes an uncompressed 24-bit bitmap; false on failure.
     bool save(const QString& path) const;

@@ -1,5 +1,7 @@
 #include "platform/linux/X11Wallpaper.h"
 
+#include "bitmap/BitmapReader.h"
+#include "platform/FileName.h"
 #include "platform/linux/RgbImage.h"
 #include "platform/linux/WallpaperOptions.h"
 
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -139,32 +142,45 @@ enum class Placing { Tiled, Centred, FromCorner };
 
 // The picture laid out on a canvas of the root's size: repeated from the top left corner,
 // centred, or from the top left corner once (a picture made for all screens together), on
-// black and cut at the edges when it is larger.
-RgbImage layOut(const RgbImage& picture, int width, int height, Placing placing) {
+// black and cut at the edges when it is larger. Only the part of each row that lands on the
+// canvas is read, so a bitmap larger than the screen costs no more memory than the screen.
+// Nothing when the bitmap cannot be read.
+std::optional<RgbImage> layOut(const BitmapReader& picture, int width, int height,
+                               Placing placing) {
     RgbImage canvas;
     canvas.width = width;
     canvas.height = height;
     canvas.pixels.assign(static_cast<std::size_t>(width) * height * 3, 0);
     const bool tile = placing == Placing::Tiled;
-    const int left = placing == Placing::Centred ? (width - picture.width) / 2 : 0;
-    const int top = placing == Placing::Centred ? (height - picture.height) / 2 : 0;
+    const int left = placing == Placing::Centred ? (width - picture.width()) / 2 : 0;
+    const int top = placing == Placing::Centred ? (height - picture.height()) / 2 : 0;
+    // The columns of the picture that reach the canvas.
+    const int first = std::max(-left, 0);
+    const int count = std::min(picture.width(), width - left) - first;
+    if (count <= 0)
+        return canvas;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(count) * 3);
+    int loaded = -1;
     for (int y = 0; y < height; ++y) {
         int sy = y - top;
         if (tile)
-            sy %= picture.height;
-        if (sy < 0 || sy >= picture.height)
+            sy %= picture.height();
+        if (sy < 0 || sy >= picture.height())
             continue;
+        if (sy != loaded && !picture.read(sy, first, count, row.data()))
+            return std::nullopt;
+        loaded = sy;
         for (int x = 0; x < width; ++x) {
             int sx = x - left;
             if (tile)
-                sx %= picture.width;
-            if (sx < 0 || sx >= picture.width)
+                sx %= picture.width();
+            if (sx < first || sx >= first + count)
                 continue;
-            const std::uint8_t* from = picture.at(sx, sy);
+            const std::uint8_t* from = row.data() + static_cast<std::size_t>(sx - first) * 3;
             std::uint8_t* to = canvas.at(x, y);
-            to[0] = from[0];
+            to[0] = from[2];
             to[1] = from[1];
-            to[2] = from[2];
+            to[2] = from[0];
         }
     }
     return canvas;
@@ -264,11 +280,12 @@ bool X11Wallpaper::doProbe() {
 }
 
 bool X11Wallpaper::doShow(const WallpaperValues& values) {
-    std::optional<RgbImage> picture;
-    if (!values.wallpaper.isEmpty()) {
-        picture = RgbImage::load(values.wallpaper);
-        if (!picture)
-            return fail(QStringLiteral("the bitmap cannot be read"));
+    BitmapReader picture;
+    const bool shown = !values.wallpaper.isEmpty();
+    if (shown) {
+        if (const auto reason = picture.open(FileName::toNative(values.wallpaper).toStdString()))
+            return fail(QStringLiteral("the bitmap cannot be read: %1")
+                            .arg(QString::fromStdString(*reason)));
     }
     Connection connection(m_display);
     if (!connection.ok())
@@ -280,7 +297,7 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
     if (rootAtom == XCB_ATOM_NONE || esetrootAtom == XCB_ATOM_NONE)
         return fail(QStringLiteral("the X server did not name the root pixmap properties"));
 
-    if (!picture) {
+    if (!shown) {
         // No picture: a plain black background, and no pixmap left for others to find.
         freeOldPixmap(connection, rootAtom, esetrootAtom);
         const std::uint32_t black = screen->black_pixel;
@@ -294,13 +311,16 @@ bool X11Wallpaper::doShow(const WallpaperValues& values) {
     const int width = screen->width_in_pixels;
     const int height = screen->height_in_pixels;
     const Placement placement = WallpaperOptions::placementOf(values);
-    const RgbImage canvas = layOut(*picture, width, height,
-                                   placement == Placement::Tiled     ? Placing::Tiled
-                                   : placement == Placement::Spanned ? Placing::FromCorner
-                                                                     : Placing::Centred);
+    const std::optional<RgbImage> canvas =
+        layOut(picture, width, height,
+               placement == Placement::Tiled     ? Placing::Tiled
+               : placement == Placement::Spanned ? Placing::FromCorner
+                                                 : Placing::Centred);
+    if (!canvas)
+        return fail(QStringLiteral("the bitmap cannot be read"));
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, width, height);
-    if (!drawInto(connection, pixmap, canvas) || !connection.sync()) {
+    if (!drawInto(connection, pixmap, *canvas) || !connection.sync()) {
         xcb_free_pixmap(c, pixmap);
         return fail(QStringLiteral("the X server refused the %1x%2 background pixmap")
                         .arg(width)

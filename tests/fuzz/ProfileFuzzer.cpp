@@ -3,12 +3,17 @@
 #include "app/SettingsStore.h"
 #include "platform/IniProfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static QTemporaryDir dir;
+    // In memory where the system has a place for it: every input writes and syncs two files,
+    // which on a disk would take most of the time.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/tessaron-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/tessaron-fuzz-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
     {
         QFile file(path);

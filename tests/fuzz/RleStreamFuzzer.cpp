@@ -10,7 +10,8 @@
 // the count. A zero byte and an "L" make a long repeat instead: a header byte for the
 // pattern's length, a 24-bit count, the pattern. Long repeats take seconds to decode, so they
 // are kept rare, yet one dictionary word away.
-// The file's header (with a palette where the format has one) is made for the stream.
+// The file's header (with a palette where the format has one) is made for the stream. The file
+// is built in memory kept from one input to the next, so a run costs what reading it costs.
 #include "converter/BmpReader.h"
 #include "converter/PcxReader.h"
 #include "converter/TgaReader.h"
@@ -18,7 +19,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -113,23 +115,13 @@ Bytes tgaHeader(int variant, int width, int height) {
     return b;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 6)
-        return 0;
-    const int format = data[0] % 4;
-    const int variant = data[1];
-    const int width = data[2] | data[3] << 8;
-    int height = data[4] | data[5] << 8;
-    // Any width, but at most 65536 pixels: decoding larger pictures only costs time here,
-    // and the limits on their size are the other image target's business.
-    if (width > 0 && static_cast<std::int64_t>(width) * height > kMaxPixels)
-        height = std::max<int>(1, kMaxPixels / width);
-
-    Bytes stream;
+// The chunks of the description after its 6-byte head, each as a pattern of `take` bytes
+// repeated `count` times, the repeats capped so that the stream stays within kMaxStreamBytes.
+template <typename Chunk>
+void forEachChunk(const std::uint8_t* data, std::size_t size, Chunk chunk) {
     std::size_t pos = 6;
-    while (pos < size && stream.size() < kMaxStreamBytes) {
+    std::size_t total = 0;
+    while (pos < size && total < kMaxStreamBytes) {
         int head = data[pos++];
         int countBytes = head >> 6 == 3 ? 2 : head >> 6 == 2 ? 1 : 0;
         if (head == 0 && pos + 1 < size && data[pos] == 'L') { // a long repeat
@@ -144,48 +136,90 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t take = std::min(length, size - pos);
         if (take == 0)
             break;
-        count = std::min(count, (kMaxStreamBytes - stream.size()) / take);
-        const std::size_t start = stream.size();
-        const std::size_t total = count * take;
-        stream.resize(start + total);
-        if (total > 0) { // the pattern, then ever larger copies of what is there
-            std::memcpy(stream.data() + start, data + pos, take);
-            for (std::size_t filled = take; filled < total;) {
-                const std::size_t n = std::min(filled, total - filled);
-                std::memcpy(stream.data() + start + filled, stream.data() + start, n);
-                filled += n;
-            }
-        }
+        count = std::min(count, (kMaxStreamBytes - total) / take);
+        chunk(data + pos, take, count);
+        total += count * take;
         pos += take;
     }
+}
 
-    Bytes file;
+// Memory for the largest file, made once and kept (a fresh 40 MB at every input costs more
+// than reading it), followed by a page that cannot be touched: a file placed to end where the
+// memory ends is caught reading one byte past its end.
+std::span<std::uint8_t> fileMemory(std::size_t bytes) {
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    static const std::size_t usable = (kMaxStreamBytes + (1 << 20) + page - 1) / page * page;
+    static auto* const memory = [] {
+        void* mapped = ::mmap(nullptr, usable + page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED ||
+            ::mprotect(static_cast<std::uint8_t*>(mapped) + usable, page, PROT_NONE) != 0)
+            std::abort();
+        return static_cast<std::uint8_t*>(mapped);
+    }();
+    return {memory + usable - bytes, bytes};
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 6)
+        return 0;
+    const int format = data[0] % 4;
+    const int variant = data[1];
+    const int width = data[2] | data[3] << 8;
+    int height = data[4] | data[5] << 8;
+    // Any width, but at most 65536 pixels: decoding larger pictures only costs time here,
+    // and the limits on their size are the other image target's business.
+    if (width > 0 && static_cast<std::int64_t>(width) * height > kMaxPixels)
+        height = std::max<int>(1, kMaxPixels / width);
+
+    std::size_t streamBytes = 0;
+    forEachChunk(data, size, [&](const std::uint8_t*, std::size_t take, std::size_t count) {
+        streamBytes += take * count;
+    });
+    Bytes header;
     bool (*read)(std::span<const std::uint8_t>, DecodedPicture&) = nullptr;
     switch (format) {
     case 0:
     case 1:
-        file = bmpHeader(format == 1, width, height, stream.size());
+        header = bmpHeader(format == 1, width, height, streamBytes);
         read = &BmpReader::read;
         break;
     case 2:
-        file = pcxHeader(variant, width, height);
+        header = pcxHeader(variant, width, height);
         read = &PcxReader::read;
         break;
     default:
-        file = tgaHeader(variant, width, height);
+        header = tgaHeader(variant, width, height);
         read = &TgaReader::read;
     }
-    file.insert(file.end(), stream.begin(), stream.end());
-    stream = Bytes();
+    Bytes trailer;
     if (format == 2 && (variant & 0x80)) { // a 256-colour palette at the end
-        file.push_back(12);
-        putPalette(file, 256, 3);
+        trailer.push_back(12);
+        putPalette(trailer, 256, 3);
     }
-    // A buffer of exactly the file's size, so that any read past its end is caught.
-    const std::size_t fileBytes = file.size();
-    const std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[fileBytes]);
-    std::memcpy(exact.get(), file.data(), fileBytes);
-    file = Bytes();
-    checkReader(read, std::span<const std::uint8_t>(exact.get(), fileBytes));
+
+    // The file: the header, the stream (the pattern, then ever larger copies of it), the
+    // trailer, ending where readable memory ends.
+    const std::span<std::uint8_t> file = fileMemory(header.size() + streamBytes + trailer.size());
+    std::memcpy(file.data(), header.data(), header.size());
+    std::uint8_t* at = file.data() + header.size();
+    forEachChunk(data, size,
+                 [&at](const std::uint8_t* pattern, std::size_t take, std::size_t count) {
+                     const std::size_t total = count * take;
+                     if (total == 0)
+                         return;
+                     std::memcpy(at, pattern, take);
+                     for (std::size_t filled = take; filled < total;) {
+                         const std::size_t n = std::min(filled, total - filled);
+                         std::memcpy(at + filled, at, n);
+                         filled += n;
+                     }
+                     at += total;
+                 });
+    if (!trailer.empty())
+        std::memcpy(at, trailer.data(), trailer.size());
+    checkReader(read, file);
     return 0;
 }

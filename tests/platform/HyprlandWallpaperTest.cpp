@@ -4,6 +4,7 @@
 #include "tests/support/QtTestApp.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -76,8 +77,10 @@ TEST_F(HyprlandWallpaperTest, EachChangePreloadsSetsThenUnloadsWhatItReplaced) {
     ASSERT_EQ(sent.size(), 2);
     const QString first = preloaded(sent[0]);
     EXPECT_EQ(sent[1], "hyprpaper wallpaper ,tile:" + first);
-    // A PNG copy, since hyprpaper reads no BMP.
+    // A PNG copy, since hyprpaper reads no BMP; the user's alone.
     EXPECT_EQ(QImage(first).pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(QFileInfo(first).permissions() & QFile::Permissions::fromInt(0x7077),
+              QFile::ReadOwner | QFile::WriteOwner);
 
     ASSERT_TRUE(backend.show({bitmap("A.BMP", Qt::green), 1, QStringLiteral("0")}));
     sent = requests();

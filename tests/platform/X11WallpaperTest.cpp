@@ -1,7 +1,9 @@
 #include "platform/linux/X11Wallpaper.h"
+#include "bitmap/BitmapWriter.h"
 #include "platform/linux/RgbImage.h"
 #include "tests/support/XvfbServer.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -129,6 +132,27 @@ TEST_F(X11WallpaperTest, CentredPictureSitsInTheMiddleSpannedOneAtTheCorner) {
     EXPECT_EQ(m_root->pixel(0, 0), 0xff0000u);
     EXPECT_EQ(m_root->pixel(1, 1), 0xffffffu);
     EXPECT_EQ(m_root->pixel(2, 0), 0x000000u);
+
+    // A huge bitmap (sparse, one green pixel in its middle) is read only where it meets the
+    // root: the program's memory does not grow with it.
+    const QString huge = m_dir.filePath(QStringLiteral("huge.bmp"));
+    {
+        const auto header = BitmapWriter::headers(16384, 16384);
+        QFile file(huge);
+        ASSERT_TRUE(header && file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(header->data()), header->size());
+        ASSERT_TRUE(file.seek(54 + 8191LL * 49152 + 8192 * 3));
+        file.write("\x00\xff\x00", 3);
+        ASSERT_TRUE(file.resize(54 + 16384LL * 49152));
+    }
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    ASSERT_TRUE(show(huge, false));
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 << 10); // KiB
+    EXPECT_EQ(m_root->pixel(32, 24), 0x00ff00u);
+    EXPECT_EQ(m_root->pixel(31, 24), 0x000000u);
 }
 
 TEST_F(X11WallpaperTest, AtomsNameTheNewPixmapAndTheOldOneIsFreed) {

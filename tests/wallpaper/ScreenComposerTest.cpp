@@ -2,14 +2,17 @@
 #include <gio/gio.h>
 #include <gio/gsettingsbackend.h>
 
+#include "bitmap/BitmapWriter.h"
 #include "platform/linux/GSettingsWallpaper.h"
 #include "wallpaper/ScreenComposer.h"
 #include "wallpaper/WallpaperApplier.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -48,6 +51,9 @@ protected:
 TEST_F(ScreenComposerTest, EachScreenHoldsItsPictureAndTheGapsAreBlack) {
     const QString out = m_dir.filePath(QStringLiteral("all.bmp"));
     ASSERT_TRUE(ScreenComposer::compose(m_parts, kCentered, out));
+    // The user's alone, like every file of the program's.
+    EXPECT_EQ(QFileInfo(out).permissions() & QFile::Permissions::fromInt(0x7077),
+              QFile::ReadOwner | QFile::WriteOwner);
     const QImage image(out);
     ASSERT_EQ(image.size(), QSize(120, 130));
     EXPECT_EQ(at(image, -30, 40), QColor(Qt::blue));
@@ -77,6 +83,21 @@ TEST_F(ScreenComposerTest, EachScreenHoldsItsPictureAndTheGapsAreBlack) {
     broken.write("BM not really");
     broken.close();
     EXPECT_FALSE(ScreenComposer::compose(m_parts, kCentered, out));
+    EXPECT_FALSE(QFile::exists(out));
+
+    // Nor is a part wider than its screen read, whatever its header claims (here a sparse
+    // 2 GB bitmap of one row): no row of its width is ever held.
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    const auto header = BitmapWriter::headers(700000000, 1);
+    broken.write(reinterpret_cast<const char*>(header->data()), header->size());
+    ASSERT_TRUE(broken.resize(54 + 2100000000LL));
+    broken.close();
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_FALSE(ScreenComposer::compose(m_parts, kCentered, out));
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 << 10); // KiB
     EXPECT_FALSE(QFile::exists(out));
 }
 
