@@ -119,10 +119,12 @@ bool BitmapWriter::write(int file, int width, int height, std::span<const std::u
 
 bool BitmapWriter::writeHeaders(int file, int width, int height) {
     const std::optional<Headers> header = headers(width, height);
-    return header &&
-           ::ftruncate(
-               file, static_cast<off_t>(kHeadersSize +
-                                        stride(width) * static_cast<std::uint64_t>(height))) == 0 &&
+    // The file gets its whole size from its last byte, written now (the blocks that follow
+    // overwrite it): the converter's sandbox refuses ftruncate, with which a taken-over
+    // converter would stretch any file open for writing.
+    const std::uint8_t last = 0;
+    const std::uint64_t size = kHeadersSize + stride(width) * static_cast<std::uint64_t>(height);
+    return header && writeAllAt(file, &last, 1, size - 1) &&
            writeAllAt(file, header->data(), header->size(), 0);
 }
 

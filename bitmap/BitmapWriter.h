@@ -27,7 +27,7 @@ public:
     // the headers (the file then has its whole size, zeros where nothing is written yet), then
     // each block of `columns` x `count` pixels with its top left corner at `left`, `top` (0, 0
     // at the top left), R, G, B triples with rows `rgbStride` bytes apart, written into its
-    // place. The file is a regular file; its position is not used.
+    // place. The file is a new, empty regular file; its position is not used.
     static bool writeHeaders(int file, int width, int height);
     static bool writeBlock(int file, int width, int height, int left, int top, int columns,
                            int count, const std::uint8_t* rgb, std::size_t rgbStride);

@@ -326,13 +326,17 @@ TEST_F(ConverterProcessTest, NamesThatAreNotUtf8ReachTheConverterAsTheyAre) {
     ASSERT_EQ(::rename(QFile::encodeName(path("in.png")).constData(), picture.constData()), 0);
     const QByteArray bitmap = folder + "/\xff.BMP";
     PictureConverter converter(m_process);
-    ASSERT_TRUE(converter.ConvertPicture(FileName::fromNative(picture),
-                                         FileName::fromNative(bitmap), 2, {}));
-    char magic[2] = {};
-    const int written = ::open(bitmap.constData(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(::read(written, magic, sizeof magic), 2);
-    ::close(written);
-    EXPECT_EQ(std::string_view(magic, 2), "BM");
+    // Fit writes the picture's rows in order; Fill sizes the file first and places blocks.
+    for (const int layout : {2, 4}) {
+        ASSERT_TRUE(converter.ConvertPicture(FileName::fromNative(picture),
+                                             FileName::fromNative(bitmap), layout, {}))
+            << layout;
+        char magic[2] = {};
+        const int written = ::open(bitmap.constData(), O_RDONLY | O_CLOEXEC);
+        EXPECT_EQ(::read(written, magic, sizeof magic), 2);
+        ::close(written);
+        EXPECT_EQ(std::string_view(magic, 2), "BM");
+    }
     ::unlink(bitmap.constData()); // names the temporary folder's removal cannot spell
     ::unlink(picture.constData());
 }
