@@ -1,23 +1,15 @@
 #include "app/ControlClient.h"
 
+#include "platform/ControlConnection.h"
 #include "platform/PrintableText.h"
 #include "resources/CommandLineTemplate.h"
 
-#include <QDBusArgument>
-#include <QDBusConnectionInterface>
-#include <QDBusError>
-#include <QDBusMessage>
-#include <QDBusVariant>
-
-namespace C = CommandLineTemplate;
+#include <QStringList>
 
 namespace {
 
-const QString kName = QString::fromLatin1(C::kBusName);
-const QString kPath = QString::fromLatin1(C::kObjectPath);
-
 // The properties in the order they are printed, each on a line of its own: a picture's name
-// may hold line breaks and terminal escapes, and the bus peer answering may be anyone.
+// may hold line breaks and terminal escapes, and the peer answering may be anyone.
 constexpr const char* kStatusKeys[] = {
     "Suspended",           "PausedBy", "SourceMode", "CurrentPicture",
     "SecondsToNextChange", "Screens",  "History",    "Favourites"};
@@ -35,50 +27,35 @@ QString printable(const QVariant& value) {
 
 } // namespace
 
-ControlClient::ControlClient(QDBusConnection bus) : m_bus(std::move(bus)) {}
+ControlClient::ControlClient(std::unique_ptr<ControlConnection> connection)
+    : m_connection(std::move(connection)) {}
 
-std::optional<QDBusMessage> ControlClient::ask(QDBusMessage message, std::FILE* errors) {
-    const auto notRunning = [errors] {
-        std::fprintf(errors, "%s\n", C::kNotRunning);
-        return std::nullopt;
-    };
-    // A name nobody owns would be started by the bus if it could: ask only a running copy.
-    if (!m_bus.isConnected() || !m_bus.interface()->isServiceRegistered(kName).value())
-        return notRunning();
-    message.setAutoStartService(false);
-    const QDBusMessage reply = m_bus.call(message);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return reply;
-    const QDBusError error(reply);
-    // It ended between the two questions.
-    if (error.type() == QDBusError::ServiceUnknown || error.type() == QDBusError::Disconnected)
-        return notRunning();
-    std::fprintf(errors, "tessaron: %s\n", qPrintable(PrintableText::escaped(error.message())));
-    return std::nullopt;
+ControlClient::~ControlClient() = default;
+
+bool ControlClient::answered(const ControlReply& reply, std::FILE* errors) {
+    switch (reply.outcome) {
+    case ControlReply::Outcome::Answered:
+        return true;
+    case ControlReply::Outcome::NotRunning:
+        std::fprintf(errors, "%s\n", CommandLineTemplate::kNotRunning);
+        return false;
+    case ControlReply::Outcome::Failed:
+        break;
+    }
+    std::fprintf(errors, "tessaron: %s\n", qPrintable(PrintableText::escaped(reply.error)));
+    return false;
 }
 
 int ControlClient::call(const QString& method, std::FILE* errors) {
-    return ask(QDBusMessage::createMethodCall(kName, kPath, kName, method), errors) ? 0 : 1;
+    return answered(m_connection->call(method), errors) ? 0 : 1;
 }
 
 int ControlClient::printStatus(std::FILE* out, std::FILE* errors) {
-    QDBusMessage getAll = QDBusMessage::createMethodCall(
-        kName, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-    getAll << kName;
-    const std::optional<QDBusMessage> reply = ask(getAll, errors);
-    if (!reply)
+    const ControlReply reply = m_connection->properties();
+    if (!answered(reply, errors))
         return 1;
-    QVariantMap properties;
-    const QVariant argument = reply->arguments().value(0);
-    if (argument.canConvert<QDBusArgument>())
-        argument.value<QDBusArgument>() >> properties;
-    else
-        properties = argument.toMap();
-    for (const char* key : kStatusKeys) {
-        QVariant value = properties.value(QString::fromLatin1(key));
-        if (value.canConvert<QDBusVariant>())
-            value = value.value<QDBusVariant>().variant();
-        std::fprintf(out, "%s: %s\n", key, qPrintable(printable(value)));
-    }
+    for (const char* key : kStatusKeys)
+        std::fprintf(out, "%s: %s\n", key,
+                     qPrintable(printable(reply.properties.value(QString::fromLatin1(key)))));
     return 0;
 }

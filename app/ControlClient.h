@@ -1,17 +1,19 @@
 #pragma once
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QString>
 
 #include <cstdio>
-#include <optional>
+#include <memory>
 
-// The command line's side of the D-Bus interface: asks the running copy and reports on the
+class ControlConnection;
+struct ControlReply;
+
+// The command line's side of the control channel: asks the running copy and reports on the
 // standard streams. Starts nothing: with no copy running every request fails.
 class ControlClient {
 public:
-    explicit ControlClient(QDBusConnection bus);
+    explicit ControlClient(std::unique_ptr<ControlConnection> connection);
+    ~ControlClient();
 
     // Calls the method; the exit status (0, or 1 with a line on `errors`).
     int call(const QString& method, std::FILE* errors = stderr);
@@ -19,8 +21,8 @@ public:
     int printStatus(std::FILE* out = stdout, std::FILE* errors = stderr);
 
 private:
-    // The reply, or nothing after the failure was reported on `errors`.
-    std::optional<QDBusMessage> ask(QDBusMessage message, std::FILE* errors);
+    // True when answered; otherwise the failure is reported on `errors`.
+    static bool answered(const ControlReply& reply, std::FILE* errors);
 
-    QDBusConnection m_bus;
+    std::unique_ptr<ControlConnection> m_connection;
 };

@@ -1,9 +1,10 @@
 #include "app/ProgramRun.h"
 
-#include "app/ControlAdaptor.h"
 #include "app/Favourites.h"
 #include "app/HistoryFile.h"
 #include "platform/Autostart.h"
+#include "platform/ControlChannel.h"
+#include "platform/ControlServer.h"
 #include "platform/ConverterProcess.h"
 #include "platform/DesktopShell.h"
 #include "platform/DesktopWallpaper.h"
@@ -17,7 +18,6 @@
 #include "wallpaper/ScreenComposer.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QSessionManager>
 
 ProgramRun::ProgramRun(PlatformServices platform)
@@ -56,7 +56,8 @@ ProgramRun::ProgramRun(PlatformServices platform)
                 .tips = m_tips,
                 .slideShow = m_slideShow,
                 .services = m_trayServices,
-                .pictures = m_pictures}) {}
+                .pictures = m_pictures}),
+      m_control(m_window, m_screenInfo, m_pictures) {}
 
 ProgramRun::~ProgramRun() = default;
 
@@ -156,7 +157,6 @@ void ProgramRun::start(QApplication& application, ShutdownSignals& shutdownSigna
     m_platform.screenLock->start();
     m_platform.powerSource->start();
 
-    // Owned by the window.
-    auto* control = new ControlAdaptor(m_window, m_screenInfo, m_pictures);
-    control->publish(QDBusConnection::sessionBus());
+    m_controlServer = ControlChannel::server();
+    m_controlServer->publish(m_control);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ChangeCommand.h"
 #include "app/PictureActions.h"
+#include "app/ProgramControl.h"
 #include "app/ProgramTrayServices.h"
 #include "app/SettingsStore.h"
 #include "app/TrayWindow.h"
@@ -21,6 +22,7 @@
 
 #include <memory>
 
+class ControlServer;
 class FtpClient;
 class QApplication;
 class ShutdownSignals;
@@ -62,4 +64,7 @@ private:
     ProgramTrayServices m_trayServices;
     PictureActions m_pictures;
     TrayWindow m_window;
+    ProgramControl m_control;
+    // Ended first: no request reaches the window once it is going.
+    std::unique_ptr<ControlServer> m_controlServer;
 };

@@ -1,9 +1,10 @@
 #include "app/WallpaperApp.h"
 
 #include "app/CommandLine.h"
-#include "app/ControlAdaptor.h"
 #include "app/ControlClient.h"
 #include "app/ProgramRun.h"
+#include "platform/ControlChannel.h"
+#include "platform/ControlConnection.h"
 #include "platform/DisplayProbe.h"
 #include "platform/PlatformServices.h"
 #include "platform/PrintableText.h"
@@ -13,7 +14,6 @@
 #include "resources/AppTexts.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +33,9 @@ int usageError(const CommandLine& commandLine) {
 }
 
 // Ends a request to the running copy once its output is out. The static objects are not taken
-// down: Qt's bus thread may still be reading a message then (the bus's farewell to this
-// connection), and would print warnings about types already gone.
+// down: the channel's own thread (Qt's bus thread, with D-Bus) may still be reading a message
+// then (the bus's farewell to this connection), and would print warnings about types already
+// gone.
 [[noreturn]] void leave(int status) {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -52,9 +53,9 @@ int answer(const CommandLine& commandLine) {
         std::printf("tessaron %.3f\n", static_cast<double>(AppTexts::kVersionNumber));
         return 0;
     case CommandLine::Request::Status:
-        leave(ControlClient(QDBusConnection::sessionBus()).printStatus());
+        leave(ControlClient(ControlChannel::connection()).printStatus());
     case CommandLine::Request::Call:
-        leave(ControlClient(QDBusConnection::sessionBus()).call(commandLine.method()));
+        leave(ControlClient(ControlChannel::connection()).call(commandLine.method()));
     case CommandLine::Request::Run:
         break;
     }
