@@ -48,6 +48,29 @@ bool fail(const QString& out, const QString& reason) {
     return false;
 }
 
+// The part of `source` (a row of p's bitmap) that falls on p's screen, put into `row` of the
+// whole desktop.
+void putRow(const Placed& p, const std::uint8_t* source, std::uint8_t* row) {
+    if (p.tile) {
+        // The row again and again, from where the screen's edge cuts into it.
+        for (int x = p.screen.left(); x <= p.screen.right();) {
+            const int sx = wrap(x - p.left, p.bitmap.width());
+            const int run = std::min(p.bitmap.width() - sx, p.screen.right() - x + 1);
+            std::memcpy(row + static_cast<std::size_t>(x) * 3,
+                        source + static_cast<std::size_t>(sx) * 3,
+                        static_cast<std::size_t>(run) * 3);
+            x += run;
+        }
+    } else {
+        const int from = std::max(p.screen.left(), p.left);
+        const int to = std::min(p.screen.right(), p.left + p.bitmap.width() - 1);
+        if (from <= to)
+            std::memcpy(row + static_cast<std::size_t>(from) * 3,
+                        source + static_cast<std::size_t>(from - p.left) * 3,
+                        static_cast<std::size_t>(to - from + 1) * 3);
+    }
+}
+
 } // namespace
 
 bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_t layout,
@@ -105,24 +128,7 @@ bool ScreenComposer::compose(const std::vector<ScreenBitmap>& parts, std::int32_
             if (!source)
                 return fail(out, parts[static_cast<std::size_t>(&p - placed.data())].bitmap +
                                      QStringLiteral(": cannot be read"));
-            if (p.tile) {
-                // The row again and again, from where the screen's edge cuts into it.
-                for (int x = p.screen.left(); x <= p.screen.right();) {
-                    const int sx = wrap(x - p.left, p.bitmap.width());
-                    const int run = std::min(p.bitmap.width() - sx, p.screen.right() - x + 1);
-                    std::memcpy(row + static_cast<std::size_t>(x) * 3,
-                                source + static_cast<std::size_t>(sx) * 3,
-                                static_cast<std::size_t>(run) * 3);
-                    x += run;
-                }
-            } else {
-                const int from = std::max(p.screen.left(), p.left);
-                const int to = std::min(p.screen.right(), p.left + p.bitmap.width() - 1);
-                if (from <= to)
-                    std::memcpy(row + static_cast<std::size_t>(from) * 3,
-                                source + static_cast<std::size_t>(from - p.left) * 3,
-                                static_cast<std::size_t>(to - from + 1) * 3);
-            }
+            putRow(p, source, row);
         }
         if (file.write(reinterpret_cast<const char*>(row), static_cast<qint64>(stride)) !=
             static_cast<qint64>(stride))
