@@ -1,10 +1,11 @@
 #include "bitmap/BitmapReader.h"
 
 #include "bitmap/BitmapWriter.h"
+#include "bitmap/OpenFlags.h"
+#include "bitmap/PositionedIo.h"
 
 #include <array>
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@ std::uint16_t get16(const std::uint8_t* p) {
 
 bool readAll(int fd, std::uint8_t* out, std::size_t size, std::uint64_t at) {
     while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(at));
+        const ssize_t n = PositionedIo::readAt(fd, out, size, at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -44,7 +45,7 @@ std::optional<std::string> BitmapReader::open(const std::string& path, std::int6
     if (m_fd >= 0)
         ::close(m_fd);
     // Not blocked by a FIFO at the name, and then refused as no regular file.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat info {};
     if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
         return "cannot be opened";

@@ -1,5 +1,7 @@
 #include "bitmap/BitmapWriter.h"
 
+#include "bitmap/PositionedIo.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -39,7 +41,7 @@ bool writeAll(int file, const std::uint8_t* data, std::size_t size) {
 
 bool writeAllAt(int file, const std::uint8_t* data, std::size_t size, std::uint64_t at) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(file, data, size, static_cast<off_t>(at));
+        const ssize_t n = PositionedIo::writeAt(file, data, size, at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

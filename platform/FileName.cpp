@@ -1,5 +1,7 @@
 #include "platform/FileName.h"
 
+#include <type_traits>
+
 namespace {
 
 constexpr char16_t kRawByteBase = 0xDC00;
@@ -90,6 +92,27 @@ bool hasRawBytes(const QString& name) {
         if (isRawByte(c.unicode()))
             return true;
     return false;
+}
+
+namespace {
+// In a template, so that only the branch of this system's name type is compiled.
+template <typename Native> QString fromNativeString(const Native& native) {
+    if constexpr (std::is_same_v<Native, std::wstring>)
+        return QString::fromStdWString(native);
+    else
+        return FileName::fromNative(QByteArray::fromStdString(native));
+}
+} // namespace
+
+std::filesystem::path toPath(const QString& name) {
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
+        return std::filesystem::path(name.toStdWString());
+    else
+        return std::filesystem::path(toNative(name).toStdString());
+}
+
+QString fromPath(const std::filesystem::path& path) {
+    return fromNativeString(path.native());
 }
 
 } // namespace FileName

@@ -19,6 +19,14 @@ bool isRegular(const QString& path);
 // false for a regular file and for nothing at all.
 bool isOtherThanRegular(const QString& path);
 
+// Creates a new file at `path`, readable and writable by its owner only, and opens it for
+// writing into `file`. Fails when anything, a link included, is at the name already (`exists`,
+// when given, then tells so): nothing planted there is written through.
+bool createNew(QFile& file, const QString& path, bool* exists = nullptr);
+// Moves the file `from` to `to` in the same folder, replacing what is at `to` (a link there
+// itself, never its target) in one step.
+bool moveOver(const QString& from, const QString& to);
+
 // Called with the name of the new file once it is written whole, before it replaces the old
 // one; false abandons the replacement.
 using BeforeReplace = std::function<bool(const QString& written)>;

@@ -1,6 +1,7 @@
 #include "transport/CurlFtpClient.h"
 
 #include "platform/LogCategories.h"
+#include "platform/RegularFile.h"
 #include "transport/FtpReplies.h"
 #include "transport/HtmlIndex.h"
 #include "transport/KnownHosts.h"
@@ -13,11 +14,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -388,22 +387,16 @@ QString curlDetail(CURLcode code, const Operation& operation) {
     return text.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : text;
 }
 
-// The local copy is written under a fresh name made with O_EXCL|O_NOFOLLOW, so no link planted
-// in the folder is ever written through, and renamed over the final name only when complete.
+// The local copy is written under a fresh name, created exclusively so that no link planted in
+// the folder is ever written through, and moved over the final name only when complete.
 class LocalCopy {
 public:
     explicit LocalCopy(const QString& finalPath) : m_finalPath(finalPath) {
-        for (int attempt = 0; attempt < 16 && !m_file.isOpen(); ++attempt) {
+        bool exists = true;
+        for (int attempt = 0; attempt < 16 && !m_file.isOpen() && exists; ++attempt) {
             m_partPath = finalPath + QStringLiteral(".part-") +
                          QString::number(QRandomGenerator::system()->generate64(), 36);
-            const int fd = ::open(QFile::encodeName(m_partPath).constData(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0 && !m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-                ::close(fd);
-                ::unlink(QFile::encodeName(m_partPath).constData());
-            }
-            if (fd < 0 && errno != EEXIST)
-                break;
+            RegularFile::createNew(m_file, m_partPath, &exists);
         }
     }
     ~LocalCopy() {
@@ -416,8 +409,7 @@ public:
     bool keep() {
         const bool flushed = m_file.flush();
         m_file.close();
-        if (!flushed || ::rename(QFile::encodeName(m_partPath).constData(),
-                                 QFile::encodeName(m_finalPath).constData()) != 0)
+        if (!flushed || !RegularFile::moveOver(m_partPath, m_finalPath))
             return false;
         m_kept = true;
         return true;
@@ -427,8 +419,8 @@ public:
     // stale is shown in its place.
     void discard() {
         m_file.close();
-        ::unlink(QFile::encodeName(m_partPath).constData());
-        ::unlink(QFile::encodeName(m_finalPath).constData());
+        QFile::remove(m_partPath);
+        QFile::remove(m_finalPath);
     }
 
 private:

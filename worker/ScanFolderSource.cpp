@@ -42,8 +42,7 @@ std::optional<std::vector<DirEntry>> listFolder(const std::filesystem::path& fol
             break;
         std::error_code ignored;
         const bool isFolder = it->is_directory(ignored);
-        entries.push_back({FileName::fromNative(QByteArray::fromStdString(it->path().filename())),
-                           isFolder,
+        entries.push_back({FileName::fromPath(it->path().filename()), isFolder,
                            !isFolder && !it->is_symlink(ignored) && it->is_regular_file(ignored)});
     }
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
@@ -114,8 +113,7 @@ void ScanFolderSource::walk(const QString& folder) {
     const std::optional<FolderIdentity> identity = FolderIdentity::of(folder);
     if (!identity || !m_visited.insert(*identity).second)
         return;
-    const std::optional<std::vector<DirEntry>> entries =
-        listFolder(std::filesystem::path(FileName::toNative(folder).toStdString()));
+    const std::optional<std::vector<DirEntry>> entries = listFolder(FileName::toPath(folder));
     if (!entries)
         return;
     const PictureTest::Folder tested = PictureTest::folder(folder);

@@ -1,6 +1,7 @@
 #include "worker/ShownAgain.h"
 
 #include "ftp/FolderListing.h"
+#include "platform/FileName.h"
 #include "platform/RegularFile.h"
 #include "worker/PictureTest.h"
 #include "worker/WorkerRun.h"
@@ -16,7 +17,7 @@ namespace ShownAgain {
 namespace {
 
 fs::path fsPath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
+    return FileName::toPath(path);
 }
 
 } // namespace

@@ -20,11 +20,11 @@ namespace {
 constexpr std::chrono::seconds kRetrySpacing{1};
 
 fs::path fsPath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
+    return FileName::toPath(path);
 }
 
 QString qPath(const fs::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    return FileName::fromPath(path);
 }
 
 QString reason(const std::error_code& error) {

@@ -74,6 +74,25 @@ bool isRegular(const QString& path) {
     return ::stat(FileName::toNative(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool createNew(QFile& file, const QString& path, bool* exists) {
+    const int fd = ::open(FileName::toNative(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (exists)
+        *exists = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(FileName::toNative(path).constData());
+        return false;
+    }
+    return true;
+}
+
+bool moveOver(const QString& from, const QString& to) {
+    return ::rename(FileName::toNative(from).constData(), FileName::toNative(to).constData()) == 0;
+}
+
 bool replace(const QString& path, const QByteArray& bytes, const BeforeReplace& beforeReplace,
              QString* error) {
     const QByteArray target = FileName::toNative(path);

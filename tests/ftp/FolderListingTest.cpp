@@ -4,7 +4,7 @@
 #include "ftp/FolderListingJob.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/QtTestApp.h"
 #include "transport/CurlFtpClient.h"
 

@@ -2,7 +2,7 @@
 #include "ftp/FtpDownloader.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 #include "transport/CurlFtpClient.h"
 
 #include <QDir>

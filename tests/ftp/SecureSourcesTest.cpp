@@ -5,7 +5,7 @@
 #include "ftp/FtpDownloader.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/SftpTestServer.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/TestCertificates.h"

@@ -1,6 +1,6 @@
 #include "tests/support/FtpTestServer.h"
 
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,7 @@
 #include "tests/support/ProgramUnderTest.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,19 +56,4 @@ std::unique_ptr<QProcess> ProgramUnderTest::start(const QStringList& arguments) 
         process->start(m_wrapper.first(), m_wrapper.mid(1) + QStringList{m_program} + arguments);
     process->waitForStarted();
     return process;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int boundMs) {
-    QDeadlineTimer deadline(boundMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-bool waitForExit(QProcess& process, int boundMs) {
-    return process.state() == QProcess::NotRunning || process.waitForFinished(boundMs);
 }

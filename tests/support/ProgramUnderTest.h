@@ -1,10 +1,11 @@
 #pragma once
 
+#include "tests/support/Waiting.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
-#include <functional>
 
 // The real tessaron program, copied with its converter program into a fresh folder that is also
 // its home: its list files (kept beside the program file), profile, data and runtime folders
@@ -35,9 +36,3 @@ private:
     QProcessEnvironment m_environment;
     QStringList m_wrapper;
 };
-
-// Polls `condition` (running the event loop) until it holds or `bound` passes.
-bool waitUntil(const std::function<bool()>& condition, int boundMs = 20000);
-
-// Waits for the process to end; true also when it had already ended.
-bool waitForExit(QProcess& process, int boundMs = 20000);

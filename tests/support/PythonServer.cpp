@@ -1,12 +1,39 @@
 #include "tests/support/PythonServer.h"
 
+#include <QDir>
+#include <QRegularExpression>
+
+namespace {
+
+// The script runs on the host, outside Wine when the tests run under it: a drive path
+// ("C:/users/...") given to it becomes the host's path of that drive's folder. Nothing
+// changes where no Wine prefix is set.
+QString hostPath(const QString& argument) {
+    const QString prefix = qEnvironmentVariable("WINEPREFIX");
+    static const QRegularExpression drive(QStringLiteral("^([A-Za-z]):[/\\\\](.*)$"));
+    const QRegularExpressionMatch match = drive.match(argument);
+    if (prefix.isEmpty() || !match.hasMatch())
+        return argument;
+    const QString rest = QDir::fromNativeSeparators(match.captured(2));
+    const QString letter = match.captured(1).toLower();
+    if (letter == QLatin1String("z"))
+        return QLatin1Char('/') + rest;
+    return QDir::fromNativeSeparators(prefix) + QStringLiteral("/dosdevices/") + letter +
+           QStringLiteral(":/") + rest;
+}
+
+} // namespace
+
 PythonServer::~PythonServer() {
     stop();
 }
 
 quint16 PythonServer::start(const QString& script, const QStringList& arguments) {
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{script} + arguments);
+    QStringList hostArguments{hostPath(script)};
+    for (const QString& argument : arguments)
+        hostArguments << hostPath(argument);
+    m_process.setArguments(hostArguments);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(10000))

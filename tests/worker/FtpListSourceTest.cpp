@@ -1,6 +1,6 @@
 #include "ftp/FtpDownloader.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 #include "tests/worker/WorkerRig.h"
 #include "transport/CurlFtpClient.h"
 

@@ -1,5 +1,5 @@
 #include "platform/FileName.h"
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 #include "tests/worker/WorkerRig.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "platform/RegularFile.h"
 
-#include "tests/support/ProgramUnderTest.h"
+#include "tests/support/Waiting.h"
 
 #include <QDir>
 #include <QFile>
