@@ -4,6 +4,7 @@
 #include "converter/BlurredBackdrop.h"
 #include "converter/BmpReader.h"
 #include "converter/DecodedPicture.h"
+#include "converter/ExifOrientation.h"
 #include "converter/PcxReader.h"
 #include "converter/SystemImageLibrary.h"
 #include "converter/TgaReader.h"
@@ -11,7 +12,6 @@
 #include <windows.h>
 
 #include <io.h>
-#include <propidl.h>
 #include <wincodec.h>
 
 #include <algorithm>
@@ -173,24 +173,6 @@ int bitsOf(IWICBitmapFrameDecode* frame) {
     return static_cast<int>(bits);
 }
 
-// The Exif orientation of a JPEG or TIFF picture; 1 (upright) when it has none.
-int orientationOf(IWICBitmapFrameDecode* frame, const GUID& container) {
-    const bool jpeg = IsEqualGUID(container, GUID_ContainerFormatJpeg);
-    if (!jpeg && !IsEqualGUID(container, GUID_ContainerFormatTiff))
-        return 1;
-    Com<IWICMetadataQueryReader> reader;
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    int orientation = 1;
-    if (SUCCEEDED(frame->GetMetadataQueryReader(reader.put())) &&
-        SUCCEEDED(reader->GetMetadataByName(jpeg ? L"/app1/ifd/{ushort=274}" : L"/ifd/{ushort=274}",
-                                            &value)) &&
-        value.vt == VT_UI2 && value.uiVal >= 1 && value.uiVal <= 8)
-        orientation = value.uiVal;
-    PropVariantClear(&value);
-    return orientation;
-}
-
 bool readWithSystemCodec(WicPicture& p) {
     IWICImagingFactory* codecs = factory();
     if (FAILED(codecs->CreateStream(p.stream.put())) ||
@@ -217,7 +199,10 @@ bool readWithSystemCodec(WicPicture& p) {
         return fail("a GIF of " + std::to_string(width) + " x " + std::to_string(height) +
                     " pixels cannot be this small");
     p.bits = bitsOf(p.frame.get());
-    p.orientation = orientationOf(p.frame.get(), container);
+    // Read from the file: not every system's codecs give the Exif orientation.
+    if (IsEqualGUID(container, GUID_ContainerFormatJpeg) ||
+        IsEqualGUID(container, GUID_ContainerFormatTiff))
+        p.orientation = ExifOrientation::of(p.file);
     const bool turned = p.orientation >= 5;
     p.width = static_cast<int>(turned ? height : width);
     p.height = static_cast<int>(turned ? width : height);
