@@ -9,6 +9,7 @@
 #include "converter/BmpReader.h"
 #include "converter/DecodedPicture.h"
 #include "converter/PcxReader.h"
+#include "converter/SystemImageLibrary.h"
 #include "converter/TgaReader.h"
 #include "converter/VipsBitmapWriter.h"
 
@@ -490,4 +491,17 @@ std::string VipsImageLibrary::lastError() const {
 void VipsImageLibrary::deleteImageObject(ImageObject* image) {
     delete image;
     vips_error_clear();
+}
+
+bool SystemImageLibrary::start(const unsigned char* head, std::size_t size) {
+    // Whatever the libraries would log: the one line the converter program writes says it all.
+    g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    g_log_set_writer_func(
+        [](GLogLevelFlags, const GLogField*, gsize, gpointer) { return G_LOG_WRITER_HANDLED; },
+        nullptr, nullptr);
+    return VipsImageLibrary::startForOnePicture(VipsImageLibrary::looksLikeHeif(head, size));
+}
+
+std::unique_ptr<ImageLibrary> SystemImageLibrary::make() {
+    return std::make_unique<VipsImageLibrary>();
 }

@@ -5,6 +5,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <cstdint>
+
+// What a converter process may take before it is killed.
+struct ConverterLimits {
+    std::chrono::seconds cpu{20};
+    std::chrono::milliseconds wall{60000};
+    // Its address space on Linux, its committed memory on Windows.
+    std::uint64_t addressSpace = std::uint64_t{1} << 30;
+};
+
 // Runs the converter program for one picture, in a process of its own, within bounds of time
 // and memory. Whatever the picture does to its decoder (a crash, a hang, all the memory it may
 // have) ends that process only. Any thread may call; calls may overlap.

@@ -20,4 +20,7 @@ public:
 
     // Must be called while the process has one thread.
     static Result enter();
+    // The limit on the memory the process may take, in words ("the address-space limit of
+    // 1024 MiB"); empty when there is none.
+    static std::string memoryLimit();
 };

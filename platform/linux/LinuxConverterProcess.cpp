@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxConverterProcess.h"
 
 #include "bitmap/BitmapWriter.h"
+#include "platform/ConverterReport.h"
 #include "platform/FileName.h"
 
 #include <QByteArray>
@@ -26,10 +27,7 @@ extern char** environ;
 
 namespace {
 
-// Of the converter's standard error, this much is kept; it writes one line.
-constexpr std::size_t kReportBytes = 4096;
-constexpr std::string_view kNoticePrefix = "notice: ";
-constexpr qsizetype kReasonLength = 300;
+constexpr std::size_t kReportBytes = ConverterReport::kMaxBytes;
 
 int pidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -233,27 +231,11 @@ void watch(int pidfd, int reportFd, std::chrono::milliseconds wall, Ending& endi
     readAvailable(reportFd, ending.report);
 }
 
-// The notices of the report into `notices`; its last other line, the converter's reason.
-QString reasonIn(const std::string& report, QStringList& notices) {
-    QString reason;
-    for (QString line : QString::fromUtf8(report).split(QLatin1Char('\n'))) {
-        // The converter handles hostile pictures: what it says is logged as plain text only.
-        for (QChar& c : line)
-            c = c.isPrint() ? c : QLatin1Char('?');
-        const QString trimmed = line.trimmed().left(kReasonLength);
-        if (trimmed.startsWith(QLatin1String(kNoticePrefix.data(), kNoticePrefix.size())))
-            notices << trimmed.mid(static_cast<qsizetype>(kNoticePrefix.size()));
-        else if (!trimmed.isEmpty())
-            reason = trimmed;
-    }
-    return reason;
-}
-
 // What the end of a converter that ran to its end means.
 ConverterProcess::Result resultOf(const Ending& ending, const ConverterLimits& limits,
                                   rlim_t fileSize) {
     ConverterProcess::Result result;
-    const QString reason = reasonIn(ending.report, result.notices);
+    const QString reason = ConverterReport::reasonIn(ending.report, result.notices);
     if (ending.pastWallTime) {
         result.reason = QStringLiteral("killed: wall time limit (%1 s)").arg(seconds(limits.wall));
     } else if (WIFSIGNALED(ending.status)) {

@@ -2,17 +2,8 @@
 
 #include "platform/ConverterProcess.h"
 
-#include <chrono>
-#include <cstdint>
 #include <mutex>
 #include <vector>
-
-// What a converter process may take before it is killed.
-struct ConverterLimits {
-    std::chrono::seconds cpu{20};
-    std::chrono::milliseconds wall{60000};
-    std::uint64_t addressSpace = std::uint64_t{1} << 30;
-};
 
 // The converter program as a child process: started for each conversion at idle CPU priority,
 // with limits on its CPU time, its address space and the size of the files it writes (the

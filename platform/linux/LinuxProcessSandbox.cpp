@@ -203,3 +203,10 @@ ProcessSandbox::Result ProcessSandbox::enter() {
         restrictFileSystem(result.error, result.notice) && restrictSystemCalls(result.error);
     return result;
 }
+
+std::string ProcessSandbox::memoryLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return {};
+    return "the address-space limit of " + std::to_string(limit.rlim_cur >> 20) + " MiB";
+}

@@ -1,6 +1,3 @@
-// First: glib uses `signals` as a name, which Qt headers define as a keyword.
-#include <vips/vips8>
-
 #include "tests/converter/ImageTestFiles.h"
 
 #include <QFile>
@@ -266,18 +263,6 @@ QByteArray tgaFile(const TestPicture& p, int bits, bool rle, bool footer, bool t
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-bool saveWithVips(const TestPicture& p, const QString& path) {
-    try {
-        vips::VImage image =
-            vips::VImage::new_from_memory(const_cast<std::uint8_t*>(p.rgb.data()), p.rgb.size(),
-                                          p.width, p.height, 3, VIPS_FORMAT_UCHAR);
-        image.write_to_file(QFile::encodeName(path).constData());
-        return true;
-    } catch (const vips::VError&) {
-        return false;
-    }
 }
 
 BitmapFile BitmapFile::read(const QString& path) {

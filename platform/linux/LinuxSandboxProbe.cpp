@@ -1,4 +1,4 @@
-#include "converter/SandboxProbe.h"
+#include "platform/SandboxProbe.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -89,4 +90,29 @@ void SandboxProbe::run(const std::string& folder, int picture, int bitmap) {
     const char* program[] = {"/bin/true", nullptr};
     ::execv(program[0], const_cast<char* const*>(program));
     tell("run", false);
+}
+
+void SandboxProbe::misbehave(const std::string& action, int bitmap) {
+    if (action == "crash") {
+        std::raise(SIGSEGV);
+    } else if (action == "hang") {
+        for (;;)
+            ::pause();
+    } else if (action == "spin") {
+        volatile unsigned long turns = 0;
+        for (;;)
+            turns = turns + 1;
+    } else if (action == "grow") {
+        // Past any bitmap a screen needs: the file size limit ends it.
+        for (off_t size = 1 << 20;; size *= 2)
+            [[maybe_unused]] const ssize_t n = ::pwrite(bitmap, "", 1, size);
+    } else if (action == "allocate") {
+        std::vector<char*> held;
+        for (;;) {
+            char* block = new char[16 << 20];
+            for (std::size_t i = 0; i < (16 << 20); i += 4096)
+                block[i] = 1;
+            held.push_back(block);
+        }
+    }
 }
