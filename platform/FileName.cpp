@@ -36,8 +36,12 @@ int validSequence(const unsigned char* p, qsizetype left) {
     return length;
 }
 
-bool isRawByte(char16_t unit) {
-    return unit >= kRawByteBase + 0x80 && unit <= kRawByteBase + 0xFF;
+// A stand-in for a byte is a lone low surrogate: the same unit after a high surrogate is the
+// second half of a character beyond U+FFFF (U+1F480 to U+1F4FF among them, such as U+1F4F7).
+bool isRawByte(const QString& name, qsizetype i) {
+    const char16_t unit = name.at(i).unicode();
+    return unit >= kRawByteBase + 0x80 && unit <= kRawByteBase + 0xFF &&
+           (i == 0 || !name.at(i - 1).isHighSurrogate());
 }
 
 } // namespace
@@ -69,7 +73,7 @@ QByteArray toNative(const QString& name) {
     bytes.reserve(name.size());
     qsizetype start = 0;
     for (qsizetype i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && !isRawByte(name.at(i).unicode()))
+        if (i < name.size() && !isRawByte(name, i))
             continue;
         bytes.append(QStringView(name).mid(start, i - start).toUtf8());
         if (i < name.size())
@@ -81,15 +85,15 @@ QByteArray toNative(const QString& name) {
 
 QString withRawBytesAs(const QString& name, QChar replacement) {
     QString shown = name;
-    for (QChar& c : shown)
-        if (isRawByte(c.unicode()))
-            c = replacement;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (isRawByte(name, i))
+            shown[i] = replacement;
     return shown;
 }
 
 bool hasRawBytes(const QString& name) {
-    for (const QChar c : name)
-        if (isRawByte(c.unicode()))
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (isRawByte(name, i))
             return true;
     return false;
 }
