@@ -23,7 +23,8 @@ def forward():
         pass
 
 
-threading.Thread(target=forward, daemon=True).start()
+forwarder = threading.Thread(target=forward, daemon=True)
+forwarder.start()
 # A test program that died leaves no stop file: the server ends with the test's time bound.
 deadline = time.monotonic() + 900
 while (server.poll() is None and os.path.isdir(control)
@@ -36,6 +37,7 @@ if server.poll() is None:
     except subprocess.TimeoutExpired:
         server.kill()
         server.wait()
+forwarder.join(5)
 if os.path.isdir(control):
     if not os.path.exists(os.path.join(control, 'port')):
         write('port', '0')
