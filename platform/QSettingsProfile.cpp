@@ -29,31 +29,64 @@ std::optional<QString> QSettingsProfile::stringOf(const QVariant& value) {
     return value.toString();
 }
 
+std::optional<QVariant> QSettingsProfile::current(const QString& section,
+                                                  const QString& key) const {
+    const QString name = fullKey(section, key);
+    if (const auto change = m_changes.find(name); change != m_changes.end())
+        return change->second;
+    const QVariant value = m_settings->value(name);
+    return value.isValid() ? std::optional<QVariant>(value) : std::nullopt;
+}
+
 std::optional<std::int64_t> QSettingsProfile::readInt(const QString& section,
                                                       const QString& key) const {
-    return intOf(m_settings->value(fullKey(section, key)));
+    return intOf(current(section, key).value_or(QVariant()));
 }
 
 std::optional<QString> QSettingsProfile::readString(const QString& section,
                                                     const QString& key) const {
-    return stringOf(m_settings->value(fullKey(section, key)));
+    return stringOf(current(section, key).value_or(QVariant()));
 }
 
 void QSettingsProfile::writeInt(const QString& section, const QString& key, std::int64_t value) {
-    m_settings->setValue(fullKey(section, key), QString::number(value));
+    const bool fits = value >= INT32_MIN && value <= INT32_MAX;
+    m_changes[fullKey(section, key)] =
+        fits ? QVariant(static_cast<int>(value)) : QVariant(static_cast<qlonglong>(value));
 }
 
 void QSettingsProfile::writeString(const QString& section, const QString& key,
                                    const QString& value) {
-    m_settings->setValue(fullKey(section, key), value);
+    m_changes[fullKey(section, key)] = QVariant(value);
 }
 
 void QSettingsProfile::remove(const QString& section, const QString& key) {
-    m_settings->remove(fullKey(section, key));
+    m_changes[fullKey(section, key)] = std::nullopt;
+}
+
+bool QSettingsProfile::save() {
+    // The store keeps its first error for good, so each change is checked by reading it back.
+    QStringList refused;
+    for (auto change = m_changes.begin(); change != m_changes.end();) {
+        if (change->second)
+            m_settings->setValue(change->first, *change->second);
+        else
+            m_settings->remove(change->first);
+        const QVariant stored = m_settings->value(change->first);
+        const bool taken = change->second ? stored == *change->second : !stored.isValid();
+        if (taken) {
+            change = m_changes.erase(change);
+        } else {
+            refused << change->first;
+            ++change;
+        }
+    }
+    m_settings->sync();
+    if (!refused.isEmpty())
+        qCWarning(lcPlatform) << "could not save" << refused.join(QStringLiteral(", ")) << "in"
+                              << m_settings->fileName() << "; they are kept for the next save";
+    return refused.isEmpty();
 }
 
 void QSettingsProfile::flush() {
-    m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        qCWarning(lcPlatform) << "could not save the profile" << m_settings->fileName();
+    save();
 }

@@ -1,27 +1,31 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 #include <memory>
 
-// One running copy per user session: a lock file in the user's private runtime folder, keyed
-// by the display, held for the life of the process. An empty folder means no usable folder
-// exists. A lock left by a dead process is taken over, and so is one that a crash left empty
-// once it is a second old.
+// One running copy per user session, held for the life of the object.
+//
+// Linux: a lock file in the user's private runtime folder, keyed by the display. An empty
+// folder means no usable folder exists. A lock left by a dead process is taken over, and so is
+// one that a crash left empty once it is a second old.
+// Windows: the hidden top-level window titled "Hide"; any window of that title, whoever made
+// it, counts as a running copy.
 class SingleInstanceLock {
 public:
     SingleInstanceLock(const QString& runtimeDir, const QString& appName);
     ~SingleInstanceLock();
+    SingleInstanceLock(const SingleInstanceLock&) = delete;
+    SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
     enum class Result {
         Acquired,      // this process now holds the lock
         HeldElsewhere, // another live copy holds it
-        Unavailable,   // no lock can be had here (no usable folder, or the file system refuses)
+        Unavailable,   // no lock can be had here (no usable folder, or the system refuses)
     };
     Result tryLock();
-    QString lockPath() const { return m_path; }
 
 private:
-    QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    struct Holder;
+    QString m_path; // the lock file (Linux)
+    std::unique_ptr<Holder> m_holder;
 };

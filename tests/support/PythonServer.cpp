@@ -1,6 +1,9 @@
 #include "tests/support/PythonServer.h"
 
+#include "tests/support/Waiting.h"
+
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -33,6 +36,8 @@ quint16 PythonServer::start(const QString& script, const QStringList& arguments)
     QStringList hostArguments{hostPath(script)};
     for (const QString& argument : arguments)
         hostArguments << hostPath(argument);
+    if (!qEnvironmentVariableIsEmpty("WINEPREFIX"))
+        return startOnHost(hostArguments);
     m_process.setArguments(hostArguments);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
@@ -45,7 +50,35 @@ quint16 PythonServer::start(const QString& script, const QStringList& arguments)
     return ok && port > 0 && port < 65536 ? static_cast<quint16>(port) : 0;
 }
 
+quint16 PythonServer::startOnHost(const QStringList& hostArguments) {
+    m_control = std::make_unique<QTemporaryDir>();
+    if (!m_control->isValid())
+        return 0;
+    m_process.setArguments(
+        QStringList{QStringLiteral(TESSARON_SOURCE_DIR "/tests/support/wine-host-server.py"),
+                    hostPath(m_control->path())} +
+        hostArguments);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start();
+    QFile port(m_control->filePath(QStringLiteral("port")));
+    if (!waitUntil([&] { return port.exists(); }, 30000) || !port.open(QIODevice::ReadOnly))
+        return 0;
+    bool ok = false;
+    const uint number = port.readAll().trimmed().toUInt(&ok);
+    return ok && number > 0 && number < 65536 ? static_cast<quint16>(number) : 0;
+}
+
 void PythonServer::stop() {
+    if (m_control) {
+        QFile stop(m_control->filePath(QStringLiteral("stop")));
+        if (stop.open(QIODevice::WriteOnly)) {
+            stop.close();
+            waitUntil(
+                [&] { return QFile::exists(m_control->filePath(QStringLiteral("stopped"))); });
+        }
+        m_control.reset();
+        return;
+    }
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();

@@ -2,9 +2,14 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
 
 // A server script run by the system's python, which prints the port it listens on as its first
-// line. Stopped (terminated, killed if it lingers) when destroyed.
+// line. Stopped (terminated, killed if it lingers) when destroyed. Under Wine the script runs
+// on the host through tests/support/wine-host-server.py, which passes the port and the stop
+// through files, as a Windows program can neither read a host process's output nor end it.
 class PythonServer {
 public:
     PythonServer() = default;
@@ -17,5 +22,8 @@ public:
     void stop();
 
 private:
+    quint16 startOnHost(const QStringList& hostArguments);
+
     QProcess m_process;
+    std::unique_ptr<QTemporaryDir> m_control; // under Wine only
 };

@@ -1,11 +1,19 @@
 #include "tests/support/TestCertificates.h"
 
+#include "tests/support/PythonServer.h"
+
 #include <QFile>
 #include <QProcess>
 
 namespace {
 
 bool openssl(const QString& folder, const QStringList& arguments) {
+    // Under Wine the host's openssl runs through the host-side launcher of the test servers.
+    if (!qEnvironmentVariableIsEmpty("WINEPREFIX")) {
+        PythonServer command;
+        return command.start(QStringLiteral(TESSARON_SOURCE_DIR "/tests/support/host-command.py"),
+                             QStringList{folder, QStringLiteral("openssl")} + arguments) == 1;
+    }
     QProcess process;
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::MergedChannels);

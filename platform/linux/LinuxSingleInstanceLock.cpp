@@ -2,6 +2,13 @@
 
 #include "platform/AppPaths.h"
 
+#include <QLockFile>
+
+struct SingleInstanceLock::Holder {
+    QLockFile file;
+    explicit Holder(const QString& path) : file(path) {}
+};
+
 namespace {
 QString sessionKey() {
     QByteArray display = qgetenv("WAYLAND_DISPLAY");
@@ -23,14 +30,15 @@ SingleInstanceLock::SingleInstanceLock(const QString& runtimeDir, const QString&
 SingleInstanceLock::~SingleInstanceLock() = default;
 
 SingleInstanceLock::Result SingleInstanceLock::tryLock() {
-    if (m_lock && m_lock->isLocked())
+    if (m_holder && m_holder->file.isLocked())
         return Result::Acquired;
     if (m_path.isEmpty() || !ensurePrivateDir(m_path.left(m_path.lastIndexOf(QLatin1Char('/')))))
         return Result::Unavailable;
-    m_lock = std::make_unique<QLockFile>(m_path);
+    m_holder = std::make_unique<Holder>(m_path);
+    QLockFile* const lock = &m_holder->file;
     // Only a dead holder makes a lock stale, however long the first copy has run.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
         return Result::Acquired;
     // A lock without its holder's record is what a crash between the lock's creation and the
     // writing of that record leaves. No holder can be shown alive in it, so it is taken over
@@ -38,12 +46,12 @@ SingleInstanceLock::Result SingleInstanceLock::tryLock() {
     qint64 pid = 0;
     QString host;
     QString application;
-    if (m_lock->error() == QLockFile::LockFailedError &&
-        !m_lock->getLockInfo(&pid, &host, &application)) {
-        m_lock->setStaleLockTime(std::chrono::seconds(1));
-        if (m_lock->tryLock(std::chrono::milliseconds(1500)))
+    if (lock->error() == QLockFile::LockFailedError &&
+        !lock->getLockInfo(&pid, &host, &application)) {
+        lock->setStaleLockTime(std::chrono::seconds(1));
+        if (lock->tryLock(std::chrono::milliseconds(1500)))
             return Result::Acquired;
     }
-    return m_lock->error() == QLockFile::LockFailedError ? Result::HeldElsewhere
-                                                         : Result::Unavailable;
+    return lock->error() == QLockFile::LockFailedError ? Result::HeldElsewhere
+                                                       : Result::Unavailable;
 }
