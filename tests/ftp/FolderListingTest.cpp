@@ -4,11 +4,12 @@
 #include "ftp/FolderListingJob.h"
 #include "tests/ftp/PrintQt.h"
 #include "tests/support/FtpTestServer.h"
-#include "tests/support/Waiting.h"
 #include "tests/support/QtTestApp.h"
+#include "tests/support/Waiting.h"
 #include "transport/CurlFtpClient.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -52,7 +53,9 @@ protected:
 
 TEST_F(FolderListingTest, PicturesOfTheFolderInListingOrderWithTheReportedDirectory) {
     // A lone CR is part of the name, which is then no name to fetch: it must not split in two.
-    ASSERT_TRUE(m_server.writeFile(QStringLiteral("pub/evil\rsplit.jpg"), "x"));
+    // Windows file names cannot hold one, so there the server has no such file.
+    if (QSysInfo::kernelType() != QLatin1String("winnt"))
+        ASSERT_TRUE(m_server.writeFile(QStringLiteral("pub/evil\rsplit.jpg"), "x"));
     m_account.folder = QStringLiteral("pub");
     const FolderListingResult result = list();
     EXPECT_EQ(result.outcome, FolderListingResult::Outcome::Listed);
