@@ -1,6 +1,7 @@
 #include "platform/AppPaths.h"
 
 #include "platform/windows/KnownFolder.h"
+#include "platform/windows/UserSid.h"
 #include "platform/windows/WindowsPath.h"
 
 #include <QDir>
@@ -12,25 +13,6 @@
 #include <windows.h>
 
 namespace {
-
-// The user's security identifier as text ("S-1-5-21-..."), empty when it cannot be read.
-QString userSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return {};
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    auto buffer = std::make_unique<unsigned char[]>(size);
-    QString text;
-    LPWSTR sid = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer.get(), size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, &sid)) {
-        text = QString::fromWCharArray(sid);
-        LocalFree(sid);
-    }
-    CloseHandle(token);
-    return text;
-}
 
 // Whether the user may create and replace files in `folder`: a program installed under
 // Program Files is not, one unpacked into the user's own folders is.
