@@ -7,7 +7,10 @@
 namespace KnownHosts {
 
 QString path() {
-    return QDir::homePath() + QStringLiteral("/.ssh/known_hosts");
+    // $HOME first: on Windows it is where the ssh of Git and MSYS keeps its hosts when set;
+    // the user's profile folder (OpenSSH's) otherwise. On Linux the two are the same.
+    const QString home = qEnvironmentVariable("HOME");
+    return (home.isEmpty() ? QDir::homePath() : home) + QStringLiteral("/.ssh/known_hosts");
 }
 
 bool isRevoked(const QString& path, const QByteArray& key) {

@@ -8,7 +8,7 @@
 // line trusts it.
 namespace KnownHosts {
 
-// ~/.ssh/known_hosts.
+// .ssh/known_hosts in $HOME, else in the user's home (profile) folder.
 QString path();
 
 // True when a "@revoked" line of the file at `path` holds `key` (the key's raw bytes, as the

@@ -124,9 +124,6 @@ protected:
 };
 
 TEST_F(SftpTest, ListsInTheServersOrderAndDownloadsWithTheLogin) {
-    if (underWine())
-        GTEST_SKIP() << "SSH with the test server does not yet work through the system's "
-                        "cryptography under Wine";
     const FolderListingResult relative = FolderListingJob::run(*m_client, m_account);
     ASSERT_EQ(relative.outcome, Outcome::Listed);
     const QString base = m_account.server + QStringLiteral("/home/slides/pics/");
@@ -144,9 +141,6 @@ TEST_F(SftpTest, ListsInTheServersOrderAndDownloadsWithTheLogin) {
 }
 
 TEST_F(SftpTest, WrongPasswordAndUnknownChangedOrRevokedHostKeysAreRefused) {
-    if (underWine())
-        GTEST_SKIP() << "SSH with the test server does not yet work through the system's "
-                        "cryptography under Wine";
     m_account.password = QStringLiteral("wrong");
     EXPECT_EQ(FolderListingJob::run(*m_client, m_account).outcome, Outcome::SessionFailed);
     EXPECT_TRUE(m_server.log().contains(QStringLiteral("LOGIN slides refused")));
