@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -84,23 +85,32 @@ struct ChildStart {
     int reportFd;
 };
 
+// The kernel's own sigaction record. The child resets its handlers with the bare system call:
+// a library that wraps sigaction() (a sanitizer's runtime) keeps a table of handlers in memory
+// that the child shares with the parent, and would reset the parent's handlers there.
+struct KernelSigaction {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    std::uint64_t mask;
+};
+
 // Runs in the child, which shares the parent's memory until it executes the converter program,
 // so only calls that are safe there: system calls.
 int startConverter(void* argument) {
     const ChildStart& start = *static_cast<const ChildStart*>(argument);
     // Signal handlers are the parent's code: none may run here.
     for (int signal = 1; signal < NSIG; ++signal) {
-        struct sigaction action {};
-        if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
-            action.sa_handler != SIG_DFL) {
+        KernelSigaction action{};
+        if (::syscall(SYS_rt_sigaction, signal, nullptr, &action, sizeof action.mask) == 0 &&
+            action.handler != SIG_IGN && action.handler != SIG_DFL) {
             action = {};
-            action.sa_handler = SIG_DFL;
-            ::sigaction(signal, &action, nullptr);
+            action.handler = SIG_DFL;
+            ::syscall(SYS_rt_sigaction, signal, &action, nullptr, sizeof action.mask);
         }
     }
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const std::uint64_t none = 0;
+    ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
     // Dies with the thread that started it. A parent that died before this took effect has
     // left the child to someone else already.
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != start.parent)
