@@ -26,6 +26,8 @@
 
 extern char** environ;
 
+extern "C" int __clone(int (*function)(void*), void* stack, int flags, void* argument, ...);
+
 namespace {
 
 constexpr std::size_t kReportBytes = ConverterReport::kMaxBytes;
@@ -147,8 +149,11 @@ pid_t spawn(ChildStart& start) {
     sigset_t previous;
     ::sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t pid = ::clone(startConverter, stack.data() + stack.size(),
-                              CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
+    // glibc's own name for clone(): ThreadSanitizer's wrapper of clone() takes a child in the
+    // parent's memory for a forked copy, and its bookkeeping for the child then leaves the
+    // parent thread ignoring every lock it takes afterwards.
+    const pid_t pid = ::__clone(startConverter, stack.data() + stack.size(),
+                                CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
     const int error = errno;
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     errno = error;
