@@ -165,10 +165,12 @@ std::span<std::uint8_t> fileMemory(std::size_t bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 6)
         return 0;
-    const int format = data[0] % 4;
     const int variant = data[1];
-    const int width = data[2] | data[3] << 8;
-    int height = data[4] | data[5] << 8;
+    const int format = data[0] % 4;
+    // PCX stores both less one, so a 0 there would be 65536 and escape the cap below.
+    const int least = format == 2 ? 1 : 0;
+    const int width = std::max(least, data[2] | data[3] << 8);
+    int height = std::max(least, data[4] | data[5] << 8);
     // Any width, but at most 65536 pixels: decoding larger pictures only costs time here,
     // and the limits on their size are the other image target's business.
     if (width > 0 && static_cast<std::int64_t>(width) * height > kMaxPixels)
