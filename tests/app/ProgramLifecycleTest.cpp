@@ -23,6 +23,11 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The program creates a missing list file, then writes the empty list's count into it.
+bool madeEmpty(const QString& path) {
+    return QFileInfo(path).size() == 4;
+}
+
 unsigned modeOf(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
@@ -87,9 +92,8 @@ TEST_F(ProgramLifecycleTest, WithNoCopyRunningEveryRequestSaysSoAndStartsNothing
 
 TEST_F(ProgramLifecycleTest, SecondCopyExitsAtOnceAndTheFirstSavesOnTermination) {
     auto first = m_program.start();
-    ASSERT_TRUE(waitUntil([&] {
-        return QFile::exists(m_program.fileListPath()) && QFile::exists(m_program.urlListPath());
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return madeEmpty(m_program.fileListPath()) && madeEmpty(m_program.urlListPath()); }));
     EXPECT_EQ(readAll(m_program.fileListPath()), QByteArray(4, '\0'));
     const QByteArray listBefore = readAll(m_program.fileListPath());
     // The start has recorded the previous wallpaper, and nothing else, in the profile.
@@ -121,7 +125,7 @@ TEST_F(ProgramLifecycleTest, AnInstalledCopyKeepsItsListsInTheUsersDataFolderPri
     const QString data = m_program.userHome() + QStringLiteral("/.local/share/Halvik/tessaron/");
     auto process = m_program.start();
     ASSERT_TRUE(waitUntil([&] {
-        return QFile::exists(data + "tessaron.txt") && QFile::exists(data + "tessaron_Url.txt");
+        return madeEmpty(data + "tessaron.txt") && madeEmpty(data + "tessaron_Url.txt");
     })) << process->readAllStandardError().constData();
     EXPECT_EQ(readAll(data + "tessaron.txt"), QByteArray(4, '\0'));
     EXPECT_EQ(readAll(data + "tessaron_Url.txt"), QByteArray(4, '\0'));

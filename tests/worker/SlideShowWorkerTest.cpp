@@ -243,7 +243,9 @@ TEST(SlideShowWorker, AScreenChangeThatRunsOutOfPicturesRepeatsThemAndLeavesNoth
     // into one bitmap for the whole desktop.
     ASSERT_TRUE(rig.waitForApplied(1));
     EXPECT_EQ(rig.applied(), QStringList{rig.wallpaperDir() + "/X.bmp"});
-    EXPECT_EQ(rig.wallpaperFiles(), QStringList{"X.bmp"});
+    // The screens' parts go once the whole is shown.
+    EXPECT_TRUE(waitUntil([&] { return rig.wallpaperFiles() == QStringList{"X.bmp"}; }))
+        << rig.wallpaperFiles().join(' ').toStdString();
     QFile composed(rig.wallpaperDir() + "/X.bmp");
     ASSERT_TRUE(composed.open(QIODevice::ReadOnly));
     const QByteArray part = "BM " + x.toUtf8() + "\n";
