@@ -165,8 +165,8 @@ std::span<std::uint8_t> fileMemory(std::size_t bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 6)
         return 0;
-    const int variant = data[1];
     const int format = data[0] % 4;
+    const int variant = data[1];
     // PCX stores both less one, so a 0 there would be 65536 and escape the cap below.
     const int least = format == 2 ? 1 : 0;
     const int width = std::max(least, data[2] | data[3] << 8);
